@@ -1,0 +1,12 @@
+# Build options, each with its purpose and default.
+option(MZ_BUILD_TESTS "Build the unit, integration and end-to-end tests" ON)
+option(MZ_BUILD_BENCH "Build the benchmarks in bench/" ON)
+set(MZ_SANITIZE "" CACHE STRING "Sanitizers to build with: empty, 'address,undefined' or 'thread'")
+option(MZ_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
+
+add_compile_options(-Wall -Wextra -Werror)
+
+if(MZ_SANITIZE)
+  add_compile_options(-fsanitize=${MZ_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${MZ_SANITIZE})
+endif()
