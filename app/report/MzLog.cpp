@@ -1,0 +1,136 @@
+#include "MzLog.h"
+
+#include "MzLogRing.h"
+#include "MzScriptLogText.h"
+#include "MzUtf8.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kLogChars = 1024;         // log entries and message-window texts
+constexpr std::size_t kErrorMessageChars = 255; // the error box's message
+constexpr std::size_t kErrorPartChars = 126;    // tag and message in the box text
+
+MzLogRing g_logRing;
+MzScriptLogText g_scriptLogText; // touched by the flushing thread only
+std::atomic<MzScriptLogView*> g_scriptLogView{nullptr};
+std::atomic<MzErrorBoxView*> g_errorBoxView{nullptr};
+std::atomic<MzMessageWindowView*> g_messageWindowView{nullptr};
+std::atomic<bool> g_messageVisible{false};
+
+std::string FormatV(std::size_t maxChars, const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int size = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (size <= 0) return {};
+    std::vector<char> buffer(static_cast<std::size_t>(size) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    return std::string(
+        MzUtf8Prefix(std::string_view(buffer.data(), static_cast<std::size_t>(size)), maxChars));
+}
+
+// A carriage return goes before every line feed that does not already follow one.
+std::string WithCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    char previous = '\0';
+    for (char c : text) {
+        if (c == '\n' && previous != '\r') out += '\r';
+        out += c;
+        previous = c;
+    }
+    return out;
+}
+
+} // namespace
+
+void MzSetScriptLogView(MzScriptLogView* view) {
+    g_scriptLogText = MzScriptLogText();
+    g_scriptLogView.store(view, std::memory_order_release);
+}
+
+void MzSetErrorBoxView(MzErrorBoxView* view) {
+    g_errorBoxView.store(view, std::memory_order_release);
+}
+
+void MzSetMessageWindowView(MzMessageWindowView* view) {
+    g_messageVisible.store(false);
+    g_messageWindowView.store(view, std::memory_order_release);
+}
+
+void MzLog(const char* format, ...) {
+    if (g_scriptLogView.load(std::memory_order_acquire) == nullptr) return;
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatV(kLogChars, format, args);
+    va_end(args);
+    g_logRing.Push(WithCrLf(text));
+}
+
+void MzFlushScriptLog() {
+    MzScriptLogView* view = g_scriptLogView.load(std::memory_order_acquire);
+    if (view == nullptr) return;
+    bool any = false;
+    g_logRing.Drain([&](std::string_view entry) {
+        if (!any) view->SetEnabled(false);
+        any = true;
+        g_scriptLogText.Append(entry, *view);
+    });
+    if (!any) return;
+    view->ScrollToEnd();
+    view->SetEnabled(true);
+}
+
+void MzErrorBox(const char* tag, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string message = FormatV(kErrorMessageChars, format, args);
+    va_end(args);
+    std::string text = std::string(MzUtf8Prefix(tag, kErrorPartChars)) + " : " +
+                       std::string(MzUtf8Prefix(message, kErrorPartChars));
+    std::fprintf(stderr, "%s\n", text.c_str());
+    if (MzErrorBoxView* view = g_errorBoxView.load(std::memory_order_acquire)) view->Show(text);
+}
+
+const char* MzD3DErrorName(std::uint32_t result) {
+    struct Name {
+        std::uint32_t result;
+        const char* text;
+    };
+    static constexpr Name kNames[] = {
+        {0x00000000u, "No error."},           {0x8876017Cu, "D3DERR_OUTOFVIDEOMEMORY"},
+        {0x8876086Au, "D3DERR_NOTAVAILABLE"}, {0x8876086Cu, "D3DERR_INVALIDCALL"},
+        {0x88760B59u, "D3DXERR_INVALIDDATA"},
+    };
+    for (const Name& name : kNames) {
+        if (name.result == result) return name.text;
+    }
+    return "Unrecognized error value.";
+}
+
+void MzSetMessageText(const char* format, ...) {
+    MzMessageWindowView* view = g_messageWindowView.load(std::memory_order_acquire);
+    if (view == nullptr) return;
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatV(kLogChars, format, args);
+    va_end(args);
+    view->SetText(text);
+}
+
+void MzShowMessageWindow() {
+    MzMessageWindowView* view = g_messageWindowView.load(std::memory_order_acquire);
+    if (view == nullptr) return;
+    if (!g_messageVisible.exchange(true)) view->Show();
+}
+
+void MzHideMessageWindow() {
+    MzMessageWindowView* view = g_messageWindowView.load(std::memory_order_acquire);
+    if (view == nullptr) return;
+    if (g_messageVisible.exchange(false)) view->Hide();
+}
