@@ -1,0 +1,90 @@
+// The system's application: the frame cycle on the application thread and the pop-up menu commands
+// on the GUI thread.
+//
+// A tick (about every 10 ms): pending script menu commands, the start-up script once, a reset when
+// the client size changed, then a frame if more than 16 ms have passed since the last one (advancing
+// by at most 200 ms), and the garbage collector every tick. A frame: input, keep covering the work
+// area, actors, drawing, window shape, present, and on the first frame show the window.
+#pragma once
+
+#include "MzApp.h"
+#include "MzAppEngine.h"
+#include "MzPopupMenu.h"
+#include "UserPopupMenuManager.h"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+// Decides when a frame is due and how far it advances.
+class MzFrameClock {
+  public:
+    static constexpr std::uint32_t kMinFrameMs = 16;
+    static constexpr std::uint32_t kMaxFrameMs = 200;
+
+    // The milliseconds a frame advances at `nowMs`, or nothing while at most 16 ms have passed.
+    // The first call only starts the clock. Times wrap like a 32-bit millisecond counter.
+    std::optional<std::uint32_t> Tick(std::uint32_t nowMs);
+
+  private:
+    bool m_started = false;
+    std::uint32_t m_lastFrameMs = 0;
+};
+
+// Milliseconds of a monotonic clock, wrapping at 32 bits.
+std::uint32_t MzTimeMs();
+
+class MainApp : public MzApp {
+  public:
+    explicit MainApp(MzAppEngine& engine);
+    ~MainApp() override;
+
+    // Main thread: configuration and name. A failed config.nut leaves the defaults; the missing
+    // start-up script then stops the system on the first tick.
+    void LoadConfig();
+    // Main thread, once the host's window, tray icon and menu exist: topmost, not paused, running.
+    void Start(MzHost* host);
+
+    // Application thread.
+    void InitFrameCycle();
+    void Update() override;
+    void RunFrame(std::uint32_t elapsedMs);
+    void EndFrameCycle();
+
+    void SetTopmost() override;
+    void ClearTopmost() override;
+    void Pause();
+    void Resume();
+    bool Paused() const { return m_paused; }
+
+    // GUI thread.
+    void OnSize(int width, int height) override;
+    // A chosen menu command; script items are queued to the application thread. True if handled.
+    bool Command(int commandId);
+
+    MzPopupMenu& PopupMenu() { return m_popupMenu; }
+    UserPopupMenuManager& UserMenu() { return m_userMenu; }
+    bool GraphicsReady() const { return m_graphicsReady; }
+
+  private:
+    MzScreenRect ClientRect() const { return {x, y, width, height}; }
+    void RunQueuedCommands();
+    void CoverWorkArea();
+
+    MzAppEngine& m_engine;
+    MzPopupMenu m_popupMenu;
+    UserPopupMenuManager m_userMenu;
+    MzFrameClock m_clock;
+    std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_resetRequested{false};
+    bool m_showOnFirstFrame = true;
+    bool m_graphicsReady = false;
+    bool m_startupScriptRun = false;
+    std::mutex m_commandsMutex;
+    std::vector<int> m_queuedCommands;
+};
+
+// Bodies of the two worker threads.
+void AppThreadProc(MainApp& app);
+void DialogThreadProc(MainApp& app);

@@ -1,0 +1,23 @@
+// The OpenGL context of the application thread, drawing into the main window.
+// Created, made current, swapped and destroyed on the application thread only.
+#pragma once
+
+#include <QOpenGLContext>
+#include <memory>
+
+class QtMainWindow;
+
+class QtGLSurface {
+  public:
+    explicit QtGLSurface(QtMainWindow& window) : m_window(window) {}
+
+    bool Create();
+    void Destroy();
+    // Shows the back buffer once the window has been exposed (before, presenting is undefined).
+    void Swap();
+    QOpenGLContext* Context() { return m_context.get(); }
+
+  private:
+    QtMainWindow& m_window;
+    std::unique_ptr<QOpenGLContext> m_context;
+};

@@ -1,0 +1,142 @@
+#include "QtHost.h"
+
+#include "MainApp.h"
+#include "QtIcons.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
+
+namespace {
+// The tray's tooltip field holds 127 characters.
+constexpr int kTooltipLength = 127;
+std::atomic<bool> g_terminateRequested{false};
+} // namespace
+
+void QtHost::RequestTerminate() {
+    g_terminateRequested = true;
+}
+
+QtHost::QtHost(MainApp& app) : m_app(app) {}
+
+QtHost::~QtHost() {
+    if (m_tray) m_tray->hide();
+}
+
+bool QtHost::Create() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return false;
+    UpdateWorkArea();
+    connect(screen, &QScreen::availableGeometryChanged, this, &QtHost::UpdateWorkArea);
+
+    QIcon icon = MzAppIcon();
+    QGuiApplication::setWindowIcon(icon);
+    m_window = std::make_unique<QtMainWindow>(m_app);
+    if (!m_window->CreateNative(screen->availableGeometry())) return false;
+    connect(m_window.get(), &QtMainWindow::MenuRequested, this, &QtHost::PopupMenuAt);
+    connect(m_window.get(), &QtMainWindow::CloseRequested, this, [this] { m_app.quit = true; });
+    m_app.OnMove(m_window->x(), m_window->y());
+    m_app.OnSize(m_window->width(), m_window->height());
+
+    connect(&m_menu, &QMenu::triggered, this,
+            [this](QAction* action) { m_app.Command(action->data().toInt()); });
+
+    m_tray = std::make_unique<QSystemTrayIcon>(icon);
+    m_tray->setToolTip(QString::fromStdString(m_app.name).left(kTooltipLength));
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) Raise();
+                if (reason == QSystemTrayIcon::Context) PopupMenuAt(QCursor::pos());
+            });
+    // Without a tray host Qt keeps the icon and embeds it when a host appears.
+    m_tray->show();
+
+    connect(&m_pollTimer, &QTimer::timeout, this, &QtHost::Poll);
+    m_pollTimer.start(10);
+    return true;
+}
+
+// Every 10 ms: the cursor for the input system, and the stop flag.
+void QtHost::Poll() {
+    QPoint cursor = QCursor::pos();
+    m_app.OnCursor(cursor.x(), cursor.y());
+    if (g_terminateRequested) m_app.quit = true;
+    if (!m_app.quit) return;
+    m_pollTimer.stop();
+    m_menu.close();
+    m_window->close();
+    QCoreApplication::quit();
+}
+
+template <typename F>
+void QtHost::OnGuiThread(F&& f) {
+    if (QThread::currentThread() == thread()) {
+        f();
+        return;
+    }
+    QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+}
+
+void QtHost::UpdateWorkArea() {
+    QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    m_workX = area.x();
+    m_workY = area.y();
+    m_workWidth = area.width();
+    m_workHeight = area.height();
+}
+
+MzScreenRect QtHost::WorkArea() const {
+    return {m_workX, m_workY, m_workWidth, m_workHeight};
+}
+
+void QtHost::MoveTo(const MzScreenRect& r) {
+    OnGuiThread([this, r] { m_window->setGeometry(r.x, r.y, r.width, r.height); });
+}
+
+void QtHost::SetShape(std::vector<MzScreenRect> rects) {
+    OnGuiThread([this, rects = std::move(rects)] { m_window->SetShape(rects); });
+}
+
+void QtHost::Show() {
+    OnGuiThread([this] { m_window->show(); });
+}
+
+void QtHost::SetTopmost(bool topmost) {
+    OnGuiThread([this, topmost] { m_window->SetTopmost(topmost); });
+}
+
+void QtHost::Raise() {
+    OnGuiThread([this] {
+        m_window->raise();
+        m_window->requestActivate();
+    });
+}
+
+void QtHost::ShowScriptLog() {
+    OnGuiThread([this] { m_scriptLog.ShowAndRaise(); });
+}
+
+void QtHost::RebuildMenu() {
+    MzPopupMenu& model = m_app.PopupMenu();
+    std::uint64_t version = model.Version();
+    if (version == m_menuVersion) return;
+    m_menuVersion = version;
+    m_menu.clear();
+    for (const MzMenuItem& item : model.Snapshot()) {
+        if (item.separator) {
+            m_menu.addSeparator();
+            continue;
+        }
+        QAction* action = m_menu.addAction(QString::fromStdString(item.text));
+        action->setData(item.id);
+        action->setCheckable(item.checked);
+        action->setChecked(item.checked);
+    }
+}
+
+void QtHost::PopupMenuAt(const QPoint& globalPos) {
+    if (m_menu.isVisible()) return;
+    RebuildMenu();
+    m_menu.popup(globalPos);
+}
