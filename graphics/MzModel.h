@@ -1,4 +1,4 @@
-// A skinned model: its skeleton and its placement in the world.
+// A skinned model: its skeleton, its prims and the textures they use, and its placement in the world.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include "MzInfo.h"
 #include "MzList.h"
 #include "MzMath.h"
+#include "MzPrim.h"
+#include "MzTexture.h"
 
 class MzModel : public MzInfo {
   public:
@@ -18,6 +20,10 @@ class MzModel : public MzInfo {
     Matrix4x4 worldMatrix = MatrixIdentity();
     // Index in this list = blend index = palette slot. The model creates the joints and destroys them.
     MzList<MzJoint*> joints;
+    // Owned; drawn in list order.
+    MzList<MzPrim*> prims;
+    // Owned; the prims point into it.
+    MzList<MzTexture*> textures;
 
     MzModel() = default;
     MzModel(const MzModel&) = delete;
@@ -27,4 +33,8 @@ class MzModel : public MzInfo {
     MzJoint* CreateJoint();
     // The first joint whose name matches exactly, or null.
     MzJoint* FindJoint(const std::string& name) const;
+    // The union of the prims' boxes (each recomputed); the empty box without prims.
+    void ComputeBounds();
+    // Destroys every prim and texture; the joints stay.
+    void Clear();
 };

@@ -1,0 +1,18 @@
+// Drawing models and prims: matrices, per-prim states, the two lights and the draw call.
+#pragma once
+
+#include "MzList.h"
+
+class MzGrpDevice;
+class MzModel;
+class MzPrim;
+
+// Each model: its matrices, then its prims in order.
+void DrawModelList(MzGrpDevice* device, const MzList<MzModel*>& models);
+void DrawPrimList(MzGrpDevice* device, const MzList<MzPrim*>& prims);
+// The world transform, or one palette matrix per joint (skin matrix × world) for a skinned model.
+void SetModelMatrices(MzGrpDevice* device, const MzModel& model);
+void ApplyPrimStates(MzGrpDevice* device, const MzPrim& prim);
+// Two white directional lights from the front, left-below and right-above; lighting on.
+void SetupLights(MzGrpDevice* device);
+void DrawPrim(MzGrpDevice* device, const MzPrim& prim);

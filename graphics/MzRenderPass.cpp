@@ -1,0 +1,134 @@
+// Render passes and the draw lists.
+#include "MzRenderPass.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "MzDraw.h"
+#include "MzGraphics.h"
+
+namespace {
+
+constexpr uint32_t kClearColor = 0xFF000000u;
+
+// Client pixels to back-buffer pixels, rounded outwards so that no visible pixel is left out.
+MzRect ClientToRender(const MzRect& r) {
+    const float sx =
+        static_cast<float>(g_renderWidth.load()) / static_cast<float>(std::max(1, g_clientWidth.load()));
+    const float sy =
+        static_cast<float>(g_renderHeight.load()) / static_cast<float>(std::max(1, g_clientHeight.load()));
+    return MzRect{static_cast<int32_t>(std::floor(static_cast<float>(r.left) * sx)),
+                  static_cast<int32_t>(std::floor(static_cast<float>(r.top) * sy)),
+                  static_cast<int32_t>(std::ceil(static_cast<float>(r.right) * sx)),
+                  static_cast<int32_t>(std::ceil(static_cast<float>(r.bottom) * sy))};
+}
+
+void Clear(MzGrpDevice* device) {
+    device->d3dDevice->Clear(device->state, kClearColor, 1.0f);
+}
+
+} // namespace
+
+MzDrawLists& MzGetDrawLists() {
+    static MzDrawLists lists;
+    return lists;
+}
+
+MzList<MzRenderPass*>& MzRenderPassList() {
+    static MzList<MzRenderPass*> passes;
+    return passes;
+}
+
+uint32_t ColorToArgb(float r, float g, float b, float a) {
+    auto byte = [](float v) { return static_cast<uint32_t>(static_cast<int32_t>(v * 255)); };
+    return ((byte(a) << 8 | (byte(r) & 0xFF)) << 8 | (byte(g) & 0xFF)) << 8 | (byte(b) & 0xFF);
+}
+
+void MzRenderPass::BindTarget(MzGrpDevice* device) {
+    MzDeviceState& s = device->state;
+    s.target = target;
+    device->currentTarget = target;
+    if (target == nullptr)
+        s.viewport = MzRect{0, 0, g_renderWidth.load(), g_renderHeight.load()};
+    else
+        s.viewport = MzRect{0, 0, target->width, target->height};
+    s.scissorEnable = false;
+}
+
+void ReadBack(MzGrpDevice* device) {
+    MzTexture* target = device->currentTarget;
+    if (target == nullptr || !(target->flags & kTextureLockable) || (target->flags & kTextureFromFile))
+        return;
+    device->d3dDevice->ReadBack(*target);
+}
+
+void DrawLists(MzGrpDevice* device) {
+    MzDeviceState& s = device->state;
+    MzDrawLists& lists = MzGetDrawLists();
+    auto setStates = [&s](bool blend, bool zWrite, bool indexedBlend) {
+        s.alphaBlendEnable = blend;
+        s.zWriteEnable = zWrite;
+        s.indexedVertexBlend = indexedBlend;
+    };
+    setStates(true, true, true);
+    DrawModelList(device, lists.models);
+    setStates(true, false, true);
+    DrawModelList(device, lists.translucentModels);
+    setStates(false, true, false);
+    DrawPrimList(device, lists.prims);
+    setStates(true, false, false);
+    DrawPrimList(device, lists.translucentPrims);
+}
+
+void MzRenderPassNormal::Render(MzGrpDevice* device) {
+    BindTarget(device);
+    MzDeviceState& s = device->state;
+    if (regionSource != nullptr && target == nullptr) {
+        s.scissorEnable = true;
+        s.scissor = ClientToRender(regionSource->RegionBounds());
+    }
+    if (!s.scissorEnable || !s.scissor.Empty()) {
+        Clear(device);
+        DrawLists(device);
+    }
+    ReadBack(device);
+    s.scissorEnable = false;
+    device->lightingEnable = device->specularEnable = device->textureEnable = true;
+    device->fillModeOverride = 0;
+}
+
+void MzRenderPassDepthMap::Render(MzGrpDevice* device) {
+    BindTarget(device);
+    MzDeviceState& s = device->state;
+    Clear(device);
+    device->lightingEnable = false;
+    device->specularEnable = false;
+    s.colorOp = MzTextureOp::SelectArg2;
+    device->fillModeOverride = 2;
+    s.alphaTestEnable = true;
+    s.alphaFunc = MzCompare::GreaterEqual;
+    s.alphaRef = 1;
+    DrawLists(device);
+    s.alphaTestEnable = false;
+    s.alphaFunc = MzCompare::Always;
+    s.alphaRef = 0;
+    ReadBack(device);
+    device->lightingEnable = device->specularEnable = true;
+    s.colorOp = MzTextureOp::Modulate;
+    device->fillModeOverride = 0;
+    // Built now so that the normal pass of this frame can confine itself to the region.
+    regionBuilt_ = false;
+    BuildWindowRegion();
+}
+
+void MzRenderPassDepthMap::BuildWindowRegion() {
+    if (regionBuilt_) return;
+    regionBuilt_ = true;
+    const float sx = static_cast<float>(g_clientWidth.load()) / static_cast<float>(maskTexture.width);
+    const float sy = static_cast<float>(g_clientHeight.load()) / static_cast<float>(maskTexture.height);
+    MzREGION::BuildFromMask(maskTexture.width, &region, maskTexture.lockSurface.get(), maskTexture.height, sx,
+                            sy);
+    // Without a region the window stays unshaped for this frame: all of it is visible.
+    regionBounds_ = region.handle != nullptr ? region.handle->Bounds()
+                                             : MzRect{0, 0, g_clientWidth.load(), g_clientHeight.load()};
+}
