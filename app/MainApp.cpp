@@ -45,6 +45,8 @@ void MainApp::Start(MzHost* newHost) {
     m_userMenu.Attach(&m_popupMenu);
     SetTopmost();
     Resume();
+    // The window's first size is the one the graphics start with; no reset for it.
+    m_resetRequested = false;
     running = true;
 }
 
@@ -72,7 +74,7 @@ void MainApp::Update() {
         quit = true;
         return;
     }
-    if (auto elapsed = m_clock.Tick(MzTimeMs())) RunFrame(*elapsed);
+    if (auto elapsed = m_clock.Tick(timeSource())) RunFrame(*elapsed);
     m_engine.CollectGarbage();
 }
 

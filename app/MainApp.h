@@ -64,6 +64,8 @@ class MainApp : public MzApp {
     bool Command(int commandId);
 
     MzPopupMenu& PopupMenu() { return m_popupMenu; }
+    // Where the tick reads the time; replaceable for tests.
+    std::uint32_t (*timeSource)() = MzTimeMs;
     UserPopupMenuManager& UserMenu() { return m_userMenu; }
     bool GraphicsReady() const { return m_graphicsReady; }
 
