@@ -84,11 +84,14 @@ uint32_t JointPosition(const MzModel& model, const MzJoint* joint) {
 
 // ---- Model -------------------------------------------------------------------------
 
-void MzColladaReader::ReadModel(const std::string& path, MzModel& model, float scale) {
+bool MzColladaReader::ReadModel(const std::string& path, MzModel& model, float scale,
+                                std::vector<std::string>* diagnostics) {
     MzSetMessageText("モデルの読込中(%s)\n", path.c_str());
     MzShowMessageWindow();
     collada::Document doc;
-    if (!doc.Load(path)) {
+    bool loaded = doc.Load(path);
+    if (diagnostics) *diagnostics = doc.Diagnostics();
+    if (!loaded) {
         MzErrorBox("ERROR", "ファイルの読み込みに失敗しました(%s)", path.c_str());
     } else {
         model.Clear();
@@ -96,6 +99,7 @@ void MzColladaReader::ReadModel(const std::string& path, MzModel& model, float s
         model.ComputeBounds();
     }
     MzHideMessageWindow();
+    return loaded;
 }
 
 void MzColladaReader::ReadNode(MzModel& model, float scale, const collada::Node* node,
@@ -123,16 +127,19 @@ void MzColladaReader::ReadNode(MzModel& model, float scale, const collada::Node*
 
 // ---- Motion ------------------------------------------------------------------------
 
-void MzColladaReader::ReadMotion(const std::string& path, MzMotionData& data, const MzModel& model,
-                                 float scale) {
+bool MzColladaReader::ReadMotion(const std::string& path, MzMotionData& data, const MzModel& model,
+                                 float scale, std::vector<std::string>* diagnostics) {
     MzSetMessageText("モーションの読込中(%s)\n", path.c_str());
     MzShowMessageWindow();
     collada::Document doc;
-    if (!doc.Load(path)) MzErrorBox("ERROR", "ファイルの読み込みに失敗しました(%s)", path.c_str());
+    bool loaded = doc.Load(path);
+    if (diagnostics) *diagnostics = doc.Diagnostics();
+    if (!loaded) MzErrorBox("ERROR", "ファイルの読み込みに失敗しました(%s)", path.c_str());
     data.AllocateCurves(model);
     if (const collada::Node* root = doc.SceneRoot()) ReadMotionNode(model, data, scale, root);
     if (!model.joints.Empty()) ResolveRotations(model, data, nullptr, model.joints[0]);
     MzHideMessageWindow();
+    return loaded;
 }
 
 void MzColladaReader::ReadMotionNode(const MzModel& model, MzMotionData& data, float scale,

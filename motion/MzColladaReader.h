@@ -24,11 +24,14 @@ struct Node;
 class MzColladaReader {
   public:
     // Imports the document at `path` into `model`: joints, prims, textures, bounds. On a load
-    // failure the model is left as it was.
-    static void ReadModel(const std::string& path, MzModel& model, float scale);
+    // failure the model is left as it was. True when the document loaded; the document's own
+    // diagnostics (problems it read past) go to `diagnostics` when given.
+    static bool ReadModel(const std::string& path, MzModel& model, float scale,
+                          std::vector<std::string>* diagnostics = nullptr);
     // Imports the motion at `path` into `data` for `model` (one curve per joint); everything in
-    // `data` but its name is replaced.
-    static void ReadMotion(const std::string& path, MzMotionData& data, const MzModel& model, float scale);
+    // `data` but its name is replaced, also when the document does not load.
+    static bool ReadMotion(const std::string& path, MzMotionData& data, const MzModel& model, float scale,
+                           std::vector<std::string>* diagnostics = nullptr);
 
   private:
     static void ReadNode(MzModel& model, float scale, const collada::Node* node,
