@@ -132,7 +132,8 @@ SQInteger Split(HSQUIRRELVM v) {
     return 1;
 }
 
-// Quotes and backslashes get a backslash; bytes outside printable ASCII become \xNN.
+// Quotes and backslashes get a backslash; control bytes become \xNN. Bytes of UTF-8 sequences
+// stay as they are so that escaped text remains readable.
 SQInteger Escape(HSQUIRRELVM v) {
     std::string out;
     for (char c : StringArg(v, 2)) {
@@ -140,7 +141,7 @@ SQInteger Escape(HSQUIRRELVM v) {
         if (c == '"' || c == '\'' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (u < 32 || u >= 127) {
+        } else if (u < 32 || u == 127) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02x", u);
             out += hex;
