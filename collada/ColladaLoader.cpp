@@ -131,6 +131,7 @@ class Loader {
             for (const xmlNode* e : Elements{root})
                 if (Is(e, lib)) ReadLibrary(lib, e);
         ResolveControllerSources();
+        BindChannels();
         if (const xmlNode* scene = Child(root, "scene"))
             if (const xmlNode* ivs = Child(scene, "instance_visual_scene"))
                 doc_.sceneRoot_ = Find(doc_.visualSceneIds_, Attr(ivs, "url"), "visual scene");
@@ -623,27 +624,31 @@ class Loader {
 
     // ---- Animations ----
 
+    // Sources, samplers and channels of all animations, nested ones included: a channel may name a
+    // sampler of an enclosing animation, so channels are bound once everything is read.
     void ReadAnimation(const xmlNode* e) {
-        SourceMap sources;
-        std::unordered_map<std::string_view, const xmlNode*> samplers;
         for (const xmlNode* c : Elements{e}) {
             if (Is(c, "animation"))
                 ReadAnimation(c);
             else if (Is(c, "source")) {
                 const Source* s = ReadSource(c);
-                sources.emplace(s->id, s);
+                animationSources_.emplace(s->id, s);
             } else if (Is(c, "sampler")) {
-                samplers.emplace(Attr(c, "id"), c);
+                samplers_.emplace(Attr(c, "id"), c);
+            } else if (Is(c, "channel")) {
+                channels_.push_back(c);
             }
         }
-        for (const xmlNode* c : Elements{e}) {
-            if (!Is(c, "channel")) continue;
-            auto it = samplers.find(FragmentOf(Attr(c, "source")));
-            if (it == samplers.end()) {
+    }
+
+    void BindChannels() {
+        for (const xmlNode* c : channels_) {
+            auto it = samplers_.find(FragmentOf(Attr(c, "source")));
+            if (it == samplers_.end()) {
                 Warn(c, "sampler not found: " + std::string(Attr(c, "source")));
                 continue;
             }
-            BindChannel(c, it->second, sources);
+            BindChannel(c, it->second, animationSources_);
         }
     }
 
@@ -707,6 +712,9 @@ class Loader {
 
     Document& doc_;
     std::string baseDir_;
+    SourceMap animationSources_;
+    std::unordered_map<std::string_view, const xmlNode*> samplers_;
+    std::vector<const xmlNode*> channels_;
     std::string scratch_;
     std::vector<float> floats_;
 };
