@@ -12,6 +12,8 @@ namespace {
 // Programs larger than this are refused: the matcher's memory is program size x text length.
 constexpr size_t kMaxProgram = 10000;
 constexpr int kUnbounded = -1;
+// Groups nest at most this deep: parsing and emission recurse once per level.
+constexpr int kMaxDepth = 200;
 // Beyond this many (split, position) states the explored set is kept sparse.
 constexpr size_t kMaxBitsetStates = size_t(1) << 27;
 
@@ -241,7 +243,7 @@ class RexCompiler {
         } else {
             group.group = ++rex_.groupCount_;
         }
-        ++depth_;
+        if (++depth_ > kMaxDepth) throw CompileError("expression too big");
         group.kids.push_back(ParseAlternation());
         --depth_;
         Expect(')');

@@ -257,7 +257,7 @@ SQInteger StreamFlush(HSQUIRRELVM v) {
 const SQRegFunction kStreamMethods[] = {
     {"readblob", StreamReadBlob, 2, "xn"},
     {"readn", StreamReadN, 2, "xn"},
-    {"writeblob", StreamWriteBlob, -2, "xx"},
+    {"writeblob", StreamWriteBlob, 2, "xx"},
     {"writen", StreamWriteN, 3, "xnn"},
     {"seek", StreamSeek, -2, "xnn"},
     {"tell", StreamTell, 1, "x"},

@@ -140,7 +140,7 @@ TEST(RexTest, CapturesReportEachGroup) {
 
 TEST(RexTest, CompileErrorsUseTheDialectMessages) {
     struct Case {
-        const char* pattern;
+        std::string pattern;
         const char* error; // null: compiles
     } cases[] = {
         {"(abc", "expected paren"},
@@ -158,6 +158,7 @@ TEST(RexTest, CompileErrorsUseTheDialectMessages) {
         {"[]", "empty class"},
         {"a{99999}", "number too big"},
         {"(a{1000}){1000}", "expression too big"},
+        {std::string(300, '(') + std::string(300, ')'), "expression too big"},
     };
     for (const Case& c : cases) {
         std::string error;
