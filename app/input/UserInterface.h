@@ -1,0 +1,69 @@
+// The user-interface actor: turns the mouse into catching, dragging, turning and scaling mascots.
+//
+// A left press over a mascot grabs it; the first movement while held catches it (catch callback),
+// later movements drag it under the cursor, clamped to the visible screen; the release calls the
+// release callback. The middle button held over a mascot turns it with horizontal movement and scales
+// it with vertical movement, and has priority over the left button. No callback runs while paused.
+#pragma once
+
+#include "MzActor.h"
+#include "MzMath.h"
+
+#include <cstdint>
+
+class MzObject;
+
+// What the user interface steers on the actor of a caught object (the mascot).
+class MzCatchable {
+  public:
+    virtual ~MzCatchable() = default;
+    // Facing, radians about the vertical axis.
+    virtual float GetDir() const = 0;
+    // Faces `angle` over `ms` milliseconds; with 0 at once, rebuilding the world transform.
+    virtual void SetDir(float angle, std::int32_t ms) = 0;
+    virtual float GetTransformScale() const = 0;
+    // Sets the uniform scale and rebuilds the world transform.
+    virtual void SetTransformScale(float scale) = 0;
+    virtual void CallCatch() = 0;
+    virtual void CallRelease() = 0;
+};
+
+class UserInterface : public MzActor {
+  public:
+    enum State : std::int32_t { kIdle = 0, kPressed = 1, kDragging = 2, kTurning = 3 };
+
+    // Horizontal movement over the whole client width (nx from -1 to 1) turns by 12π.
+    static constexpr float kTurnFactor = 18.849556f;
+    // Vertical movement over the whole client height adds 10 to the scale.
+    static constexpr float kScaleFactor = 5.0f;
+    static constexpr float kMinScale = 0.1f;
+    static constexpr float kMaxScale = 10.0f;
+
+    void Update() override;
+
+    std::int32_t state = kIdle;
+    MzObject* object = nullptr;
+    std::int32_t pressX = 0;
+    std::int32_t pressY = 0;
+    std::int32_t lastX = 0;
+    std::int32_t lastY = 0;
+    Vector4 anchor = kVec4Origin;
+    Vector4 grabOffset = kVec4Origin;
+    float directionAtGrab = 0;
+    float scaleAtGrab = 1;
+
+  private:
+    // The actor of the caught object, when it still exists and can be caught.
+    MzCatchable* Mascot() const;
+    // Forgets the caught object when its mascot has been removed (the object went with it).
+    void DropRemovedObject();
+    void CallCatch() const;
+    void CallRelease() const;
+    // Steps 2 and 3 (middle button); true when the frame's work is done.
+    bool UpdateTurning(std::int32_t x, std::int32_t y);
+    void Grab(MzObject* hit, std::int32_t x, std::int32_t y);
+    void Drag(std::int32_t x, std::int32_t y);
+
+    // Id of the caught object's actor when it was caught.
+    std::int32_t m_objectActorId = 0;
+};

@@ -1,0 +1,65 @@
+// Stand-ins for the main window, the graphics device and a catchable mascot, for the input tests.
+#pragma once
+
+#include "MzGraphics.h"
+#include "MzInput.h"
+#include "MzModel.h"
+#include "MzNullBackend.h"
+#include "MzObject.h"
+
+#include <memory>
+
+// The main window: the test writes its mouse state and position directly.
+class FakeInputWindow : public MzInputWindow {
+  public:
+    const MzMouseState& Mouse() const override { return mouse; }
+    void GetOrigin(int* x, int* y) const override {
+        *x = originX;
+        *y = originY;
+    }
+
+    void SetButton(MzMouseState::Button button, bool down) { mouse.buttons[button] = down ? 1 : 0; }
+    // Places the cursor at (x, y) of the window.
+    void MoveTo(int x, int y) {
+        mouse.screenX = originX + x;
+        mouse.screenY = originY + y;
+    }
+
+    MzMouseState mouse;
+    int originX = 0;
+    int originY = 0;
+};
+
+// A client area of the given size with a null backend and the default perspective projection.
+class FakeGraphicsWindow : public MzGraphicsWindow {
+  public:
+    FakeGraphicsWindow(int32_t w, int32_t h) : width(w), height(h) {}
+    void GetClientSize(int32_t* w, int32_t* h) const override {
+        *w = width;
+        *h = height;
+    }
+    std::unique_ptr<MzRenderBackend> CreateBackend(int32_t w, int32_t h, uint32_t*) override {
+        return std::make_unique<MzNullBackend>(w, h);
+    }
+    int32_t width;
+    int32_t height;
+};
+
+// A cube of side 2 around its model's origin, pickable through its object.
+struct Cube {
+    explicit Cube(Vector4 position) {
+        model.bounds = BoundingBox{{-1, -1, -1, 1}, {1, 1, 1, 1}};
+        SetPosition(position);
+    }
+    void SetPosition(const Vector4& p) {
+        model.worldMatrix.m[3][0] = p.x;
+        model.worldMatrix.m[3][1] = p.y;
+        model.worldMatrix.m[3][2] = p.z;
+    }
+    Vector4 Position() const {
+        return {model.worldMatrix.m[3][0], model.worldMatrix.m[3][1], model.worldMatrix.m[3][2], 1};
+    }
+
+    MzModel model;
+    MzObject object;
+};
