@@ -42,10 +42,14 @@ class Mascot:
         return found[0]
 
     def wait_exit(self, timeout):
+        """Waits for the program to end; its exit status, or a failure with its log."""
         try:
-            return self.proc.wait(timeout)
+            status = self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             raise AssertionError(f"mascot still running after {timeout} s; log:\n{self.log()}")
+        if status != 0:
+            sys.stderr.write(f"mascot ended with status {status}; log:\n{self.log()}\n")
+        return status
 
     def tray_icon(self):
         """The tray icon's window: the program's small window embedded in the tray host."""
