@@ -155,12 +155,18 @@ bool MzGraphics::Create(MzGraphicsWindow* host, int32_t renderWidth, int32_t ren
     window = host;
     adapter = 0;
     backBufferFormat = kBackBufferFormat;
+    requestedRenderWidth_ = renderWidth;
+    requestedRenderHeight_ = renderHeight;
+    ReadSizes();
+    return CreateDevice();
+}
+
+void MzGraphics::ReadSizes() {
     window->GetClientSize(&windowWidth, &windowHeight);
     g_clientWidth = windowWidth;
     g_clientHeight = windowHeight;
-    g_renderWidth = renderWidth != 0 ? renderWidth : windowWidth;
-    g_renderHeight = renderHeight != 0 ? renderHeight : windowHeight;
-    return CreateDevice();
+    g_renderWidth = requestedRenderWidth_ != 0 ? requestedRenderWidth_ : windowWidth;
+    g_renderHeight = requestedRenderHeight_ != 0 ? requestedRenderHeight_ : windowHeight;
 }
 
 bool MzGraphics::CreateDevice() {
@@ -179,12 +185,14 @@ bool MzGraphics::CreateDevice() {
         }
         device.Attach(d3dDevice.get());
     } else {
+        if (window != nullptr) ReadSizes();
         if (!d3dDevice->Reset(g_renderWidth, g_renderHeight)) {
             MzErrorBox("ERROR", "デバイスのリセットに失敗しました(%s)", MzD3DErrorName(kD3DErrInvalidCall));
             return false;
         }
         device.AfterReset();
     }
+    d3dDevice->SetPresentSize(windowWidth, windowHeight);
     SetDefaultStates();
     for (size_t i = 0; i < MzTextureRegistry().Count(); ++i)
         MzTextureRegistry()[i]->Restore(&device);

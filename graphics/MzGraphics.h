@@ -85,7 +85,8 @@ class MzGraphics : public MzInfo {
 
     // 0 for a size means the client size.
     bool Create(MzGraphicsWindow* window, int32_t renderWidth, int32_t renderHeight);
-    // Creates the device, or resets the existing one at the current sizes, and sets it up.
+    // Creates the device, or resets the existing one, and sets it up. A reset reads the client size
+    // again, so a resized window gets a back buffer of its new size (unless a fixed size was asked for).
     bool CreateDevice();
     void ReleaseDevice();
     // Runs every pass of the pass list, in order, while ready.
@@ -95,6 +96,10 @@ class MzGraphics : public MzInfo {
     void Present(const MzRect* area);
 
   private:
+    int32_t requestedRenderWidth_ = 0;
+    int32_t requestedRenderHeight_ = 0;
+
+    void ReadSizes();
     void SetDefaultStates();
 };
 
