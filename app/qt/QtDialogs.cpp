@@ -1,5 +1,6 @@
 #include "QtDialogs.h"
 
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -62,4 +63,27 @@ void QtErrorBox::Exec(const QString& text) {
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
+}
+
+std::string QtFileDialog::Open(const std::string& qtFilter, const std::string& defaultSuffix,
+                               const std::string& startPath) {
+    QString filter = QString::fromStdString(qtFilter);
+    QString suffix = QString::fromStdString(defaultSuffix);
+    QString start = QString::fromStdString(startPath);
+    if (QThread::currentThread() == thread()) return Exec(filter, suffix, start);
+    std::string chosen;
+    QMetaObject::invokeMethod(
+        this, [&] { chosen = Exec(filter, suffix, start); }, Qt::BlockingQueuedConnection);
+    return chosen;
+}
+
+std::string QtFileDialog::Exec(const QString& filter, const QString& suffix, const QString& start) {
+    QFileDialog dialog(nullptr, QString(), QString(), filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(suffix);
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (!start.isEmpty()) dialog.selectFile(start);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
+    return dialog.selectedFiles().front().toStdString();
 }

@@ -1,6 +1,7 @@
 // The small windows of the host: the message window shown around imports and the error box.
 #pragma once
 
+#include "MzFileDialog.h"
 #include "MzLog.h"
 
 #include <QLabel>
@@ -25,4 +26,15 @@ class QtErrorBox : public QObject, public MzErrorBoxView {
 
   private:
     void Exec(const QString& text);
+};
+
+// The file-open dialog for scripts; a call from another thread blocks that thread only.
+class QtFileDialog : public QObject, public MzFileDialogView {
+    Q_OBJECT
+  public:
+    std::string Open(const std::string& qtFilter, const std::string& defaultSuffix,
+                     const std::string& startPath) override;
+
+  private:
+    std::string Exec(const QString& filter, const QString& suffix, const QString& start);
 };

@@ -99,6 +99,8 @@ int Run(int argc, char** argv, const Options& options) {
     host.ScriptLog().SetEchoToStderr(options.logToStderr);
     MzSetScriptLogView(&host.ScriptLog());
     MzSetMessageWindowView(&host.MessageWindow());
+    QtFileDialog fileDialog;
+    MzSetFileDialogView(&fileDialog);
     app.Start(&host);
 
     int status;
@@ -112,6 +114,7 @@ int Run(int argc, char** argv, const Options& options) {
     }
     MzSetScriptLogView(nullptr);
     MzSetMessageWindowView(nullptr);
+    MzSetFileDialogView(nullptr);
     MzSetErrorBoxView(nullptr);
     return status;
 }

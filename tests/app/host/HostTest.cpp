@@ -2,6 +2,7 @@
 #include "FakeReportViews.h"
 #include "MainApp.h"
 #include "MenuResource.h"
+#include "MzFileDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +68,9 @@ class FakeHost : public MzHost {
 };
 
 std::uint32_t g_now = 0;
-std::uint32_t FakeNow() { return g_now; }
+std::uint32_t FakeNow() {
+    return g_now;
+}
 
 class MainAppTest : public ::testing::Test {
   protected:
@@ -102,13 +105,15 @@ TEST(MzFrameClockTest, FramesOnlyAfterMoreThan16MsAndAdvanceAtMost200) {
     };
     const Step steps[] = {
         {100, std::nullopt}, // starts the clock
-        {112, std::nullopt}, {116, std::nullopt}, {117, 17}, // 16 ms is not enough, 17 is
-        {129, std::nullopt}, {139, 22},                       // 12 ms nothing, 22 ms one frame
-        {2000, 200},                                          // long stall clamped
-        {0xFFFFFFF0u, 200}, {5, 21},                          // wraps like a 32-bit counter
+        {112, std::nullopt}, {116, std::nullopt},
+        {117, 17},                      // 16 ms is not enough, 17 is
+        {129, std::nullopt}, {139, 22}, // 12 ms nothing, 22 ms one frame
+        {2000, 200},                    // long stall clamped
+        {0xFFFFFFF0u, 200},  {5, 21},   // wraps like a 32-bit counter
     };
     MzFrameClock clock;
-    for (const Step& s : steps) EXPECT_EQ(clock.Tick(s.now), s.frame) << "at " << s.now;
+    for (const Step& s : steps)
+        EXPECT_EQ(clock.Tick(s.now), s.frame) << "at " << s.now;
 }
 
 TEST_F(MainAppTest, FirstTickRunsStartupScriptThenFramesInOrder) {
@@ -214,7 +219,8 @@ namespace {
 
 std::vector<std::string> Captions(const MzPopupMenu& menu) {
     std::vector<std::string> out;
-    for (const MzMenuItem& item : menu.Snapshot()) out.push_back(item.separator ? "-" : item.text);
+    for (const MzMenuItem& item : menu.Snapshot())
+        out.push_back(item.separator ? "-" : item.text);
     return out;
 }
 
@@ -236,17 +242,19 @@ class UserMenuTest : public ::testing::Test {
 } // namespace
 
 TEST_F(UserMenuTest, LoadedMenuIsTheFixedResource) {
-    EXPECT_EQ(Captions(menu), (std::vector<std::string>{"常に手前に表示", "-", "一時停止", "スクリプトログの表示", "-", "終了"}));
+    EXPECT_EQ(Captions(menu), (std::vector<std::string>{"常に手前に表示", "-", "一時停止",
+                                                        "スクリプトログの表示", "-", "終了"}));
 }
 
 TEST_F(UserMenuTest, ItemsStandInOrderOfAddingWithOneExtraSeparator) {
     Add(5);
     Add(2);
     Add(9);
-    EXPECT_EQ(Captions(menu), (std::vector<std::string>{"常に手前に表示", "-", "item5", "item2", "item9", "-", "一時停止",
-                                                         "スクリプトログの表示", "-", "終了"}));
+    EXPECT_EQ(Captions(menu), (std::vector<std::string>{"常に手前に表示", "-", "item5", "item2", "item9", "-",
+                                                        "一時停止", "スクリプトログの表示", "-", "終了"}));
     EXPECT_EQ(menu.FindCommand(mz::menu::kUserBase + 2), 3);
-    for (int i : {5, 2, 9}) user.Remove(i);
+    for (int i : {5, 2, 9})
+        user.Remove(i);
     EXPECT_EQ(menu.Snapshot(), loaded);
 }
 
@@ -319,4 +327,50 @@ TEST_F(UserMenuTest, DetachedManagerIgnoresEverything) {
     EXPECT_EQ(user.Count(), 0);
     EXPECT_EQ(menu.Snapshot(), loaded);
     EXPECT_TRUE(views.errorBox.shown.empty());
+}
+
+// ---- file dialog filters ----
+
+TEST(MzFileDialogTest, WindowsFilterStringsBecomeQtFilters) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string windows;
+        std::string qt;
+    };
+    const Case cases[] = {
+        {"Scripts\0*.nut\0"s, "Scripts (*.nut)"},
+        {"Models\0*.dae;*.xml\0All files\0*.*\0\0"s, "Models (*.dae *.xml);;All files (*.*)"},
+        {"Text (*.txt)\0*.txt\0"s, "Text (*.txt)"},       // already names its patterns
+        {"Odd\0*.a; ;*.b\0Dangling\0"s, "Odd (*.a *.b)"}, // empty pattern, no patterns
+        {"Empty\0\0Later\0*.x\0"s, ""},                   // double NUL ends the list
+        {""s, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MzQtFileFilter(MzParseFileFilter(c.windows)), c.qt);
+}
+
+namespace {
+class FakeFileDialog : public MzFileDialogView {
+  public:
+    std::string Open(const std::string& filter, const std::string& suffix,
+                     const std::string& start) override {
+        seen.push_back(filter + "|" + suffix + "|" + start);
+        return answers.at(seen.size() - 1);
+    }
+    std::vector<std::string> answers, seen;
+};
+} // namespace
+
+TEST(MzFileDialogTest, StartsAtTheLastChosenPathAndCancelGivesEmpty) {
+    using namespace std::string_literals;
+    EXPECT_EQ(MzOpenFileDialog("A\0*.a\0"s, "a"), ""); // no host
+    FakeFileDialog dialog;
+    dialog.answers = {"/tmp/one.a", "", "/tmp/two.a"};
+    MzSetFileDialogView(&dialog);
+    EXPECT_EQ(MzOpenFileDialog("A\0*.a\0"s, "a"), "/tmp/one.a");
+    EXPECT_EQ(MzOpenFileDialog("A\0*.a\0"s, "a"), "");
+    EXPECT_EQ(MzOpenFileDialog("A\0*.a\0"s, "a"), "/tmp/two.a");
+    MzSetFileDialogView(nullptr);
+    EXPECT_EQ(dialog.seen,
+              (std::vector<std::string>{"A (*.a)|a|", "A (*.a)|a|/tmp/one.a", "A (*.a)|a|/tmp/one.a"}));
 }
