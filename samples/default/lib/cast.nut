@@ -9,7 +9,7 @@ class Cast {
     };
 
     members = null;
-    count = 0;   // characters made so far, for their names
+    momos = 0;   // Momos made so far, for their names
 
     constructor() {
         members = [];
@@ -25,8 +25,8 @@ class Cast {
     // from the top of the screen at a random place.
     function AddMomo() {
         if (Full()) return;
-        count += 1;
-        local name = count == 1 ? "Momo" : format("Momo %d", count);
+        momos += 1;
+        local name = momos == 1 ? "Momo" : format("Momo %d", momos);
         local who = ::character.Character(name, { model = "model/momo.dae", scale = 1.0, motion_list = MOTIONS }, true);
         Enter(who, members.len() == 0);
     }
@@ -35,7 +35,6 @@ class Cast {
     // turn, drop and land it by moving it themselves.
     function AddModel(path) {
         if (Full()) return;
-        count += 1;
         local slash = path.len() - 1;
         while (slash >= 0 && path[slash] != '/' && path[slash] != '\\') slash -= 1;
         local who = ::character.Character(path.slice(slash + 1), { model = path, scale = 1.0 }, false);
