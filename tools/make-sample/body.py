@@ -390,7 +390,7 @@ def tail_part(side):
 
     def paint(u, v, p):
         return TIE if 0.1 < v < 0.22 else HAIR
-    return Part("tail_" + side, (448, 250, 64, 50), 12, 12, tube(rings),
+    return Part("tail_" + side, (448, 250, 64, 50), 16, 12, tube(rings),
                 lambda u, v, p: keyed(v, keys), paint, poles=(True, True))
 
 
