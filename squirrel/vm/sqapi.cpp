@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 #include "sqcompiler.h"
 #include "sqopcodes.h"
@@ -293,6 +294,10 @@ SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQ
             v->ss->compilerError(v, error.c_str(), sourcename, line, column);
         v->lastError = v->NewString(error);
         return SQ_ERROR;
+    }
+    if (std::getenv("SQ_DUMP")) {
+        extern void sq_dumpproto(const SQFunctionProto*);
+        sq_dumpproto(proto.As<SQFunctionProto>());
     }
     SQClosure* c = NewObject<SQClosure>(v->ss);
     Value cl(OT_CLOSURE, c);

@@ -224,7 +224,8 @@ SQInteger obj_rawdelete(V v) {
 
 SQInteger obj_clear(V v) {
     sq_clear(v, 1);
-    return 0;
+    v->Push(Arg(v, 1));
+    return 1;
 }
 
 // --- tables ---------------------------------------------------------------------------------------------
@@ -293,7 +294,7 @@ SQInteger array_extend(V v) {
 }
 
 SQInteger array_pop(V v) {
-    if (Items(v).empty()) return Err(v, "pop on a empty array");
+    if (Items(v).empty()) return Err(v, "empty array");
     Value last = Items(v).back();
     Items(v).pop_back();
     return Ret(v, last);
@@ -314,7 +315,7 @@ SQInteger array_insert(V v) {
 
 SQInteger array_remove(V v) {
     SQInteger at = Arg(v, 2).Int();
-    if (at < 0 || at >= SQInteger(Items(v).size())) return Err(v, "index out of range");
+    if (at < 0 || at >= SQInteger(Items(v).size())) return Err(v, "idx out of range");
     Value old = Items(v)[size_t(at)];
     Items(v).erase(Items(v).begin() + at);
     return Ret(v, old);
@@ -322,7 +323,7 @@ SQInteger array_remove(V v) {
 
 SQInteger array_resize(V v) {
     SQInteger n = Arg(v, 2)._type == OT_INTEGER ? Arg(v, 2).Int() : SQInteger(Arg(v, 2).Float());
-    if (n < 0) return Err(v, "negative size");
+    if (n < 0) return Err(v, "resizing to negative length");
     Items(v).resize(size_t(n), Nargs(v) > 2 ? Arg(v, 3) : Value());
     v->Push(Arg(v, 1));
     return 1;
@@ -356,11 +357,27 @@ SQInteger array_slice(V v) {
     SQInteger end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
     if (start < 0) start += size;
     if (end < 0) end += size;
-    if (start < 0 || end > size || start > end) return Err(v, "wrong indexes");
+    if (start < 0 || end > size || start > end) return Err(v, "slice out of range");
     SQArray* a = NewObject<SQArray>(v->ss);
     Value r(OT_ARRAY, a);
     a->items.assign(Items(v).begin() + start, Items(v).begin() + end);
     return Ret(v, r);
+}
+
+// How many of (value, index, array) a callback takes.
+SQInteger CallbackArity(const Value& fn) {
+    if (fn._type != OT_CLOSURE) return 1;
+    SQFunctionProto* p = fn.As<SQClosure>()->Proto();
+    if (p->varParams) return 3;
+    return std::min<SQInteger>(3, std::max<SQInteger>(1, p->nparams - 1));
+}
+
+Value CallWithItem(V v, const Value& fn, SQInteger arity, const Value& self, const Value& x, size_t i) {
+    switch (arity) {
+    case 1: return Invoke(v, fn, {self, x});
+    case 2: return Invoke(v, fn, {self, x, Value(SQInteger(i))});
+    default: return Invoke(v, fn, {self, x, Value(SQInteger(i)), self});
+    }
 }
 
 SQInteger array_map(V v) {
@@ -368,8 +385,8 @@ SQInteger array_map(V v) {
     std::vector<Value> src = Items(v);
     SQArray* a = NewObject<SQArray>(v->ss);
     Value r(OT_ARRAY, a);
-    for (auto& x : src)
-        a->items.push_back(Invoke(v, fn, {Arg(v, 1), x}));
+    SQInteger arity = CallbackArity(fn);
+    for (size_t i = 0; i < src.size(); ++i) a->items.push_back(CallWithItem(v, fn, arity, Arg(v, 1), src[i], i));
     return Ret(v, r);
 }
 
@@ -378,7 +395,7 @@ SQInteger array_apply(V v) {
     Value self = Arg(v, 1);
     for (size_t i = 0; i < self.As<SQArray>()->items.size(); ++i) {
         Value x = self.As<SQArray>()->items[i];
-        Value r = Invoke(v, fn, {self, x});
+        Value r = CallWithItem(v, fn, CallbackArity(fn), self, x, i);
         if (i < self.As<SQArray>()->items.size()) self.As<SQArray>()->items[i] = r;
     }
     v->Push(self);

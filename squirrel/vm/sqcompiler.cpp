@@ -6,6 +6,7 @@
 // whether a load or a store follows.
 #include "sqcompiler.h"
 
+#include <cstdio>
 #include <map>
 
 #include "sqlexer.h"
@@ -1130,6 +1131,20 @@ ExpState Compiler::Unary() {
         IncDec(p, delta, false);
         return e;
     }
+    case TK_DELETE: {
+        Lex();
+        ExpState p = Postfix();
+        if (p.kind == ExpKind::Env) {
+            Emit(OP_LOAD, 0);
+            Emit(OP_PUSHLIT, p.index);
+        } else if (p.kind == ExpKind::FieldLit) {
+            Emit(OP_PUSHLIT, p.index);
+        } else if (p.kind != ExpKind::Field) {
+            lex_.Error("can't delete an expression");
+        }
+        Emit(OP_DELETE);
+        return e;
+    }
     default:
         return Postfix();
     }
@@ -1403,6 +1418,7 @@ ExpState Compiler::Primary() {
     case TK_RESUME:
     case TK_PLUSPLUS:
     case TK_MINUSMINUS:
+    case TK_DELETE:
         return Unary();
     default:
         lex_.Error("expression expected");
@@ -1627,4 +1643,17 @@ bool sq_compilesource(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char*
         column = compiler.Lexer().column;
         return false;
     }
+}
+
+void sq_dumpproto(const SQFunctionProto* p) {
+    static const char* names[] = {
+#define SQ_OP_NAME(name, effect) #name,
+        SQ_OPCODES(SQ_OP_NAME)
+#undef SQ_OP_NAME
+    };
+    for (size_t i = 0; i < p->code.size(); ++i) {
+        const SQInstruction& ins = p->code[i];
+        std::fprintf(stderr, "%3zu %-12s a=%d b=%d arg=%d\n", i, names[ins.op], ins.a, ins.b, ins.arg);
+    }
+    for (auto& f : p->functions) sq_dumpproto(f.As<SQFunctionProto>());
 }

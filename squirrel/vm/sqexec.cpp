@@ -494,7 +494,7 @@ void SQVM::Execute(SQInteger entryFrames) {
                     stack[top++]._type = OT_NULL, stack[top - 1]._unVal.raw = 0;
                     break;
                 case OP_PUSHBOOL:
-                    stack[top++] = Value(i.b != 0);
+                    stack[top++] = Value(i.a != 0);
                     break;
                 case OP_PUSHINT:
                     stack[top++] = Value(SQInteger(i.arg));

@@ -240,7 +240,7 @@ bool SQVM::Get(const Value& obj, const Value& key, Value& out, int flags) {
         for (Value d = t->delegate; d._type == OT_TABLE; d = d.As<SQTable>()->delegate) {
             if (d.As<SQTable>()->Get(key, out)) return true;
         }
-        if (t->delegate.IsNull() && GetDelegated(obj, key, out)) return true;
+        if (GetDelegated(obj, key, out)) return true;
         Push(key);
         if (CallMeta(obj, MT_GET, 2, out)) return true;
         break;
@@ -249,7 +249,6 @@ bool SQVM::Get(const Value& obj, const Value& key, Value& out, int flags) {
         if (key._type == OT_INTEGER || key._type == OT_FLOAT) {
             SQInteger i = key._type == OT_INTEGER ? key.Int() : SQInteger(key.Float());
             auto& items = obj.As<SQArray>()->items;
-            if (i < 0) i += SQInteger(items.size());
             if (i >= 0 && i < SQInteger(items.size())) {
                 out = items[size_t(i)];
                 return true;
@@ -263,7 +262,6 @@ bool SQVM::Get(const Value& obj, const Value& key, Value& out, int flags) {
         if (key._type == OT_INTEGER || key._type == OT_FLOAT) {
             SQInteger i = key._type == OT_INTEGER ? key.Int() : SQInteger(key.Float());
             SQString* s = obj.As<SQString>();
-            if (i < 0) i += s->len;
             if (i >= 0 && i < s->len) {
                 out = Value(SQInteger((unsigned char)s->data[i]));
                 return true;
@@ -330,7 +328,6 @@ void SQVM::Set(const Value& obj, const Value& key, const Value& val, bool raw) {
         if (key._type == OT_INTEGER || key._type == OT_FLOAT) {
             SQInteger i = key._type == OT_INTEGER ? key.Int() : SQInteger(key.Float());
             auto& items = obj.As<SQArray>()->items;
-            if (i < 0) i += SQInteger(items.size());
             if (i >= 0 && i < SQInteger(items.size())) {
                 items[size_t(i)] = val;
                 return;
