@@ -1,14 +1,25 @@
 // The engine of the mascot program: the subsystems behind the frame cycle, wired to the Qt host.
+// Everything but LoadConfig and SetPaused runs on the application thread.
 #pragma once
 
 #include "MzAppEngine.h"
+#include "MzGLWindow.h"
+#include "MzGraphics.h"
+#include "MzRenderPass.h"
 #include "QtGLSurface.h"
 
+#include <memory>
 #include <string>
+
+class QtMainWindow;
 
 class MascotEngine : public MzAppEngine {
   public:
-    explicit MascotEngine(QtMainWindow*& window) : m_window(window) {}
+    MascotEngine() = default;
+    ~MascotEngine() override;
+
+    // The window the graphics draw into; set by the host before the application thread starts.
+    void SetWindow(QtMainWindow* window) { m_window = window; }
 
     bool LoadConfig() override;
     std::string AppName() const override { return m_appName; }
@@ -18,15 +29,24 @@ class MascotEngine : public MzAppEngine {
     bool ResetGraphics(const MzScreenRect& client) override;
     void SampleInput() override {}
     void UpdateActors(std::uint32_t) override {}
-    void Render() override {}
-    std::vector<MzScreenRect> BuildWindowRegion() override { return {}; }
+    void Render() override;
+    std::vector<MzScreenRect> BuildWindowRegion() override;
     void Present() override;
     void CollectGarbage() override {}
     void EndGraphics() override;
     void SetPaused(bool) override {}
 
   private:
-    QtMainWindow*& m_window;
-    std::unique_ptr<QtGLSurface> m_surface;
+    void ComputeBufferSizes(const MzScreenRect& client);
+
+    QtMainWindow* m_window = nullptr;
     std::string m_appName = "AppName";
+    std::unique_ptr<QtGLSurface> m_surface;
+    std::unique_ptr<MzGLWindow> m_glWindow;
+    MzGraphics m_graphics;
+    MzRenderPassNormal m_normalPass;
+    MzRenderPassDepthMap m_maskPass;
+    int m_maskWidth = 256;
+    int m_maskHeight = 256;
+    MzRect m_presentArea;
 };

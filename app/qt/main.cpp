@@ -85,8 +85,7 @@ int Run(int argc, char** argv, const Options& options) {
     QtErrorBox errorBox;
     MzSetErrorBoxView(&errorBox);
 
-    QtMainWindow* window = nullptr;
-    MascotEngine engine(window);
+    MascotEngine engine;
     MainApp app(engine);
     app.LoadConfig();
     QtHost host(app);
@@ -95,7 +94,7 @@ int Run(int argc, char** argv, const Options& options) {
         MzSetErrorBoxView(nullptr);
         return 1;
     }
-    window = &host.Window();
+    engine.SetWindow(&host.Window());
     host.ScriptLog().SetEchoToStderr(options.logToStderr);
     MzSetScriptLogView(&host.ScriptLog());
     MzSetMessageWindowView(&host.MessageWindow());
