@@ -2,45 +2,39 @@
 #include "MzRegion.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "MzTexture.h"
 
 namespace {
 
-// Rectangles are collected in batches of this many and joined into the region built so far.
-constexpr size_t kBatchRects = 1000;
-
 int32_t Trunc(float v) {
     return static_cast<int32_t>(v);
 }
 
-// The rectangles of one build: the open batch and the region joined so far.
-class RegionBuilder {
-  public:
-    explicit RegionBuilder(MzRect area) : area_(area) { batch_.reserve(kBatchRects); }
+// First bytes of two four-byte pixels in one 64-bit word.
+constexpr uint64_t kFirstBytes = 0x000000FF000000FFull;
 
-    // A run closed at the right edge may add one rectangle past a full batch; it goes with the next flush.
-    bool Full() const { return batch_.size() >= kBatchRects; }
-    void Add(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-        batch_.push_back({left, top, right, bottom});
-    }
-
-    void Flush() {
-        if (region_ == nullptr) {
-            region_ = std::make_unique<MzRegionData>();
-            region_->area = area_;
+// First x in [x, w) whose pixel's first byte is (inside) or is not (!inside) 0; w when there is none.
+int32_t Scan(const uint8_t* row, int32_t x, int32_t w, uint32_t bytesPerPixel, bool inside) {
+    const uint8_t* p = row + static_cast<size_t>(x) * bytesPerPixel;
+    if (bytesPerPixel == 4) {
+        // Four pixels at a time while none of them decides.
+        for (; x + 4 <= w; x += 4, p += 16) {
+            uint64_t a, b;
+            std::memcpy(&a, p, 8);
+            std::memcpy(&b, p + 8, 8);
+            a &= kFirstBytes;
+            b &= kFirstBytes;
+            const bool allOutside = (a | b) == 0;
+            const bool allInside = (a & 0xFF) && (a >> 32) && (b & 0xFF) && (b >> 32);
+            if (inside ? !allOutside : !allInside) break;
         }
-        region_->rects.insert(region_->rects.end(), batch_.begin(), batch_.end());
-        batch_.clear();
     }
-
-    std::unique_ptr<MzRegionData> Result() { return std::move(region_); }
-
-  private:
-    MzRect area_;
-    std::vector<MzRect> batch_;
-    std::unique_ptr<MzRegionData> region_;
-};
+    for (; x < w; ++x, p += bytesPerPixel)
+        if ((*p != 0) == inside) return x;
+    return w;
+}
 
 } // namespace
 
@@ -70,26 +64,22 @@ void MzREGION::BuildFromMask(int32_t w, MzREGION* region, const MzSurface* surfa
                            : 0;
 
     const int32_t areaRight = Trunc(static_cast<float>(w) * sx);
-    RegionBuilder builder({Trunc(0 * sx), Trunc(0 * sy), areaRight, Trunc(static_cast<float>(h) * sy)});
-    for (int32_t y = 0; y < h; ++y) {
+    auto built = std::make_unique<MzRegionData>();
+    built->area = MzRect{Trunc(0 * sx), Trunc(0 * sy), areaRight, Trunc(static_cast<float>(h) * sy)};
+    // One list for the whole mask: joining batches of rectangles is the host's business if its
+    // region calls are bounded; the union is the same rectangles in the same order.
+    for (int32_t y = 0; y < h && bytesPerPixel != 0; ++y) {
         const uint8_t* row = surface->Row(y);
         const int32_t top = Trunc(static_cast<float>(y) * sy);
         const int32_t bottom = Trunc(static_cast<float>(y + 1) * sy);
-        bool open = false;
-        int32_t runLeft = 0;
-        for (int32_t x = 0; x <= w; ++x) {
-            if (open && x == w) builder.Add(runLeft, top, areaRight, bottom);
-            if (builder.Full() || (y == h - 1 && x == w)) builder.Flush();
-            if (x == w) break;
-            const bool inside = bytesPerPixel != 0 && row[static_cast<size_t>(x) * bytesPerPixel] != 0;
-            if (open && !inside) {
-                builder.Add(runLeft, top, Trunc(static_cast<float>(x) * sx), bottom);
-                open = false;
-            } else if (!open && inside) {
-                runLeft = Trunc(static_cast<float>(x) * sx);
-                open = true;
-            }
+        for (int32_t x = Scan(row, 0, w, bytesPerPixel, true); x < w;
+             x = Scan(row, x, w, bytesPerPixel, true)) {
+            const int32_t end = Scan(row, x, w, bytesPerPixel, false);
+            const int32_t right = end == w ? areaRight : Trunc(static_cast<float>(end) * sx);
+            built->rects.push_back(MzRect{Trunc(static_cast<float>(x) * sx), top, right, bottom});
+            x = end;
         }
     }
-    region->handle = builder.Result();
+    // Rows are what make a region: without any (a mask of height 0) there is none.
+    if (h > 0) region->handle = std::move(built);
 }

@@ -136,3 +136,30 @@ TEST(Region, BoundsCoverEveryRectangle) {
     MzREGION::BuildFromMask(16, &region, &s, 16, 1, 1);
     EXPECT_EQ(region.handle->Bounds(), (MzRect{3, 2, 13, 10}));
 }
+
+TEST(Region, MatchesAPixelByPixelReferenceOnRandomMasks) {
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (int round = 0; round < 200; ++round) {
+        const int32_t w = 1 + static_cast<int32_t>(next() % 37), h = 1 + static_cast<int32_t>(next() % 5);
+        const uint32_t density = next() % 4;
+        MzSurface s = Mask(w, h);
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                if (next() % 4 < density) Set(&s, x, y, 0x00000001u | (next() & 0xFFFFFF00u));
+        std::vector<MzRect> expected;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w;) {
+                if (s.Row(y)[x * 4] == 0) {
+                    ++x;
+                    continue;
+                }
+                int32_t end = x;
+                while (end < w && s.Row(y)[end * 4] != 0)
+                    ++end;
+                expected.push_back({x * 3, y * 2, end * 3, y * 2 + 2});
+                x = end;
+            }
+        EXPECT_EQ(Build(s, w, h, 3, 2), expected) << "round " << round;
+    }
+}
