@@ -487,10 +487,3 @@ def smooth_normals(positions, faces, first, end):
             k = key(positions[i])
             sums[k] = rig.add(sums.get(k, (0.0, 0.0, 0.0)), n)
     return [rig.normalize(sums.get(key(positions[i]), (0.0, 1.0, 0.0))) for i in range(first, end)]
-
-
-def build():
-    mesh = Mesh()
-    for part in parts():
-        mesh.add_part(part)
-    return mesh

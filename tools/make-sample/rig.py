@@ -1,5 +1,5 @@
 """The sample character's skeleton: joint names, hierarchy and bind positions, plus the small
-vector and rotation helpers the mesh, motion and preview code share.
+vector helpers the mesh code uses.
 
 Coordinates are the document's: right-handed, Y up, the character facing +Z, its left at +X,
 its feet on y = 0 and about 1.0 tall. Every joint's bind orientation is the identity, so a
@@ -75,41 +75,3 @@ def cross(a, b):
 def normalize(a):
     length = math.sqrt(dot(a, a))
     return a if length == 0.0 else scale(a, 1.0 / length)
-
-
-def mat_mul(a, b):
-    return tuple(tuple(sum(a[r][k] * b[k][c] for k in range(3)) for c in range(3)) for r in range(3))
-
-
-def mat_apply(m, v):
-    return tuple(m[r][0] * v[0] + m[r][1] * v[1] + m[r][2] * v[2] for r in range(3))
-
-
-def rot_axis(axis, degrees):
-    """Column-vector rotation matrix about a principal axis ('x', 'y' or 'z')."""
-    c = math.cos(math.radians(degrees))
-    s = math.sin(math.radians(degrees))
-    if axis == "x":
-        return ((1, 0, 0), (0, c, -s), (0, s, c))
-    if axis == "y":
-        return ((c, 0, s), (0, 1, 0), (-s, 0, c))
-    return ((c, -s, 0), (s, c, 0), (0, 0, 1))
-
-
-def euler_matrix(rx, ry, rz):
-    """The joint's local rotation: rotateZ, rotateY, rotateX in document order (X applies first)."""
-    return mat_mul(rot_axis("z", rz), mat_mul(rot_axis("y", ry), rot_axis("x", rx)))
-
-
-def pose_world(pose):
-    """World rotation and position of every joint for a pose {name: (translate, (rx, ry, rz))}."""
-    world = {}
-    for name, parent, _ in JOINTS:
-        translate, euler = pose[name]
-        local = euler_matrix(*euler)
-        if parent is None:
-            world[name] = (local, translate)
-            continue
-        prot, ppos = world[parent]
-        world[name] = (mat_mul(prot, local), add(ppos, mat_apply(prot, translate)))
-    return world
