@@ -7,8 +7,9 @@
 //
 // Hostile files: the network is never used, no DTD is loaded, a document that
 // declares entities is refused (that is how entity-expansion bombs are stopped
-// before they grow), libxml2's limits on text size and nesting depth stay on, and
-// no count written in the document is used to size anything.
+// before they grow), files above 256 MiB are refused, nesting deeper than 1024
+// levels fails the load, and no count written in the document is used to
+// size anything.
 #pragma once
 
 #include "ColladaObjects.h"

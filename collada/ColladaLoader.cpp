@@ -22,7 +22,7 @@ namespace collada {
 namespace {
 
 // Files above this size are refused before parsing: no character is that large.
-constexpr std::uintmax_t kMaxFileBytes = 512u << 20;
+constexpr std::uintmax_t kMaxFileBytes = 256u << 20;
 // Input offsets above this cannot be real interleaving; they would only inflate strides.
 constexpr uint32_t kMaxInputOffset = 1u << 16;
 
@@ -87,9 +87,15 @@ std::string_view Text(const xmlNode* n, std::string& scratch) {
 
 // ---- libxml2 callbacks -----------------------------------------------------------
 
+// Deeper nesting than this is refused while parsing: no real document comes near it, and the
+// tree walks that follow recurse once per level.
+constexpr int kMaxDepth = 1024;
+
 struct ParseState {
     std::vector<std::string>* diagnostics;
+    startElementNsSAX2Func startElement = nullptr;
     bool refusedEntities = false;
+    bool tooDeep = false;
 };
 
 void OnXmlError(void* userData, xmlErrorPtr error) {
@@ -108,6 +114,20 @@ void OnEntityDecl(void* userData, const xmlChar*, int, const xmlChar*, const xml
     auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
     static_cast<ParseState*>(ctxt->_private)->refusedEntities = true;
     xmlStopParser(ctxt);
+}
+
+void OnStartElement(void* userData, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                    int nbNamespaces, const xmlChar** namespaces, int nbAttributes, int nbDefaulted,
+                    const xmlChar** attributes) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
+    auto* state = static_cast<ParseState*>(ctxt->_private);
+    if (ctxt->nodeNr >= kMaxDepth) {
+        state->tooDeep = true;
+        xmlStopParser(ctxt);
+        return;
+    }
+    state->startElement(userData, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted,
+                        attributes);
 }
 
 } // namespace
@@ -777,15 +797,25 @@ bool Document::LoadFromMemory(std::string_view xml, const std::string& path) {
     ctxt->_private = &state;
     ctxt->sax->serror = OnXmlError;
     ctxt->sax->entityDecl = OnEntityDecl;
+    state.startElement = ctxt->sax->startElementNs;
+    ctxt->sax->startElementNs = OnStartElement;
     ctxt->vctxt.error = nullptr;
     ctxt->vctxt.warning = nullptr;
-    int options = XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS;
+    // HUGE lifts libxml2's 10 MB limit on one text node (the index list of a large mesh) and its
+    // depth limit; the file size cap, our own depth limit and the refusal of entities bound the rest.
+    int options =
+        XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS | XML_PARSE_HUGE;
     std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> tree(xmlCtxtReadMemory(ctxt.get(), xml.data(),
                                                                           static_cast<int>(xml.size()),
                                                                           path.c_str(), nullptr, options),
                                                         xmlFreeDoc);
     if (state.refusedEntities) {
         diagnostics_.push_back("documents that declare entities are not read: " + path);
+        return false;
+    }
+    if (state.tooDeep) {
+        diagnostics_.push_back("elements nested deeper than " + std::to_string(kMaxDepth) +
+                               " levels: " + path);
         return false;
     }
     if (!tree || !ctxt->wellFormed) {
