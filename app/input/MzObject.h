@@ -55,5 +55,20 @@ class MzObjectManager {
     std::unique_ptr<MzList<MzObject*>> m_objects;
 };
 
+// What the user interface steers on the owner of a caught object (the mascot).
+class MzCatchable {
+  public:
+    virtual ~MzCatchable() = default;
+    // Facing, radians about the vertical axis.
+    virtual float GetDir() const = 0;
+    // Faces `angle` over `ms` milliseconds; with 0 at once, rebuilding the world transform.
+    virtual void SetDir(float angle, std::int32_t ms) = 0;
+    virtual float GetTransformScale() const = 0;
+    // Sets the uniform scale and rebuilds the world transform.
+    virtual void SetTransformScale(float scale) = 0;
+    virtual void CallCatch() = 0;
+    virtual void CallRelease() = 0;
+};
+
 // The object manager of the process (the application object's), or null.
 extern MzObjectManager* g_objectManager;

@@ -8,25 +8,9 @@
 
 #include "MzActor.h"
 #include "MzMath.h"
+#include "MzObject.h"
 
 #include <cstdint>
-
-class MzObject;
-
-// What the user interface steers on the actor of a caught object (the mascot).
-class MzCatchable {
-  public:
-    virtual ~MzCatchable() = default;
-    // Facing, radians about the vertical axis.
-    virtual float GetDir() const = 0;
-    // Faces `angle` over `ms` milliseconds; with 0 at once, rebuilding the world transform.
-    virtual void SetDir(float angle, std::int32_t ms) = 0;
-    virtual float GetTransformScale() const = 0;
-    // Sets the uniform scale and rebuilds the world transform.
-    virtual void SetTransformScale(float scale) = 0;
-    virtual void CallCatch() = 0;
-    virtual void CallRelease() = 0;
-};
 
 class UserInterface : public MzActor {
   public:
