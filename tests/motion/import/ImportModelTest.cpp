@@ -396,3 +396,17 @@ TEST(ImportModel, NoVisualSceneClearsTheModel) {
     EXPECT_TRUE(MzColladaReader::ReadModel(file.Path(), model, 1.0f));
     EXPECT_EQ(model.prims.Count(), 0u);
 }
+
+TEST(ImportModel, DeepJointChainsImportWithoutExhaustingTheStack) {
+    std::string nodes;
+    const int depth = 1000;
+    for (int i = 0; i < depth; ++i)
+        nodes += "<node id=\"j" + std::to_string(i) + "\" type=\"JOINT\"><translate>0 1 0</translate>";
+    for (int i = 0; i < depth; ++i)
+        nodes += "</node>";
+    auto r = Import(Dae(Scene(nodes)));
+    ASSERT_TRUE(r->loaded);
+    ASSERT_EQ(r->model.joints.Count(), size_t{depth});
+    EXPECT_EQ(r->model.joints[depth - 1]->parent, r->model.joints[depth - 2]);
+    EXPECT_NEAR(r->model.joints[depth - 1]->localMatrix.m[3][1], float(depth), 1e-2f);
+}
