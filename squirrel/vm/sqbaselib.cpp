@@ -197,7 +197,7 @@ SQInteger obj_len(V v) {
 SQInteger obj_rawget(V v) {
     Value out;
     if (!v->Get(Arg(v, 1), Arg(v, 2), out, SQVM::kGetRaw | SQVM::kGetNoThrow))
-        return Err(v, "the index '" + v->Printable(Arg(v, 2)) + "' does not exist");
+        return Err(v, "the index doesn't exist");
     return Ret(v, out);
 }
 
@@ -210,7 +210,8 @@ SQInteger obj_rawset(V v) {
     } else {
         v->Set(Arg(v, 1), Arg(v, 2), Arg(v, 3), true);
     }
-    return 0;
+    v->Push(Arg(v, 1));
+    return 1;
 }
 
 SQInteger obj_rawin(V v) {
@@ -219,6 +220,8 @@ SQInteger obj_rawin(V v) {
 }
 
 SQInteger obj_rawdelete(V v) {
+    Value out;
+    if (!v->Get(Arg(v, 1), Arg(v, 2), out, SQVM::kGetRaw | SQVM::kGetNoThrow)) return Ret(v, Value());
     return Ret(v, v->DeleteSlot(Arg(v, 1), Arg(v, 2), true));
 }
 
@@ -233,6 +236,9 @@ SQInteger obj_clear(V v) {
 SQInteger table_setdelegate(V v) {
     const Value& d = Arg(v, 2);
     if (d._type != OT_TABLE && d._type != OT_NULL) return Err(v, "wrong type");
+    for (Value p = d; p._type == OT_TABLE; p = p.As<SQTable>()->delegate) {
+        if (p.Ref() == Arg(v, 1).Ref()) return Err(v, "delegate cycle");
+    }
     Arg(v, 1).As<SQTable>()->delegate = d;
     v->Push(Arg(v, 1));
     return 1;
@@ -357,7 +363,8 @@ SQInteger array_slice(V v) {
     SQInteger end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
     if (start < 0) start += size;
     if (end < 0) end += size;
-    if (start < 0 || end > size || start > end) return Err(v, "slice out of range");
+    if (start > end) return Err(v, "wrong indexes");
+    if (start < 0 || end > size) return Err(v, "slice out of range");
     SQArray* a = NewObject<SQArray>(v->ss);
     Value r(OT_ARRAY, a);
     a->items.assign(Items(v).begin() + start, Items(v).begin() + end);
@@ -448,7 +455,8 @@ SQInteger string_slice(V v) {
     SQInteger end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
     if (start < 0) start += size;
     if (end < 0) end += size;
-    if (start < 0 || end > size || start > end) return Err(v, "wrong indexes");
+    if (start > end) return Err(v, "wrong indexes");
+    if (start < 0 || end > size) return Err(v, "slice out of range");
     return Ret(v, v->NewString(Str(v, 1).substr(size_t(start), size_t(end - start))));
 }
 
@@ -478,12 +486,8 @@ SQInteger string_tointeger(V v) {
     int base = Nargs(v) > 1 ? int(Arg(v, 2).Int()) : 10;
     char* end = nullptr;
     long long n = std::strtoll(s.c_str(), &end, base);
-    if (s.empty() || *end != 0) {
-        char* fend = nullptr;
-        double d = std::strtod(s.c_str(), &fend);
-        if (base == 10 && !s.empty() && *fend == 0) return Ret(v, Value(SQInteger(d)));
-        return Ret(v, Value());
-    }
+    if (end == s.c_str()) return Err(v, "cannot convert the string");
+    if (base == 10 && (*end == '.' || *end == 'e' || *end == 'E')) return Ret(v, Value(SQInteger(std::strtod(s.c_str(), nullptr))));
     return Ret(v, Value(SQInteger(n)));
 }
 
@@ -491,7 +495,7 @@ SQInteger string_tofloat(V v) {
     std::string s(Str(v, 1));
     char* end = nullptr;
     double d = std::strtod(s.c_str(), &end);
-    if (s.empty() || *end != 0) return Ret(v, Value());
+    if (end == s.c_str()) return Err(v, "cannot convert the string");
     return Ret(v, Value(SQFloat(d)));
 }
 
@@ -544,7 +548,6 @@ SQInteger closure_pcall(V v) {
 SQInteger closure_acall_impl(V v, bool raise) {
     Value fn = Arg(v, 1);
     std::vector<Value> args = Arg(v, 2).As<SQArray>()->items;
-    if (args.empty()) return Err(v, "wrong number of parameters");
     SQInteger argBase = v->top;
     for (auto& a : args)
         v->Push(a);
@@ -575,7 +578,7 @@ SQInteger closure_getinfos(V v) {
         SQFunctionProto* p = o.As<SQClosure>()->Proto();
         SQArray* params = NewObject<SQArray>(v->ss);
         Value pv(OT_ARRAY, params);
-        for (int32_t i = 0; i < p->nparams; ++i)
+        for (int32_t i = 0; i < p->nparams + (p->varParams ? 1 : 0); ++i)
             params->items.push_back(p->locals[size_t(i)].name);
         if (p->varParams) params->items.push_back(v->NewString("..."));
         SQArray* defs = NewObject<SQArray>(v->ss);

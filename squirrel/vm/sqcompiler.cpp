@@ -154,6 +154,7 @@ class Compiler {
     ExpState Postfix();
     ExpState Primary();
     void Call(ExpState& e);
+    void InitializerBlock();
     int32_t Arguments();
     void TableLiteral(int endTok);
     void ArrayLiteral();
@@ -1252,6 +1253,28 @@ void Compiler::Call(ExpState& e) {
     Emit(OP_CALL, nargs + 1);
     Adjust(-(nargs + 1));
     e.kind = ExpKind::Value;
+    if (token_ == '{' && lex_.tokenLine == lex_.prevTokenLine) InitializerBlock();
+}
+
+// `call() { key = value, ... }` assigns slots of the call's result, which stays on the stack.
+void Compiler::InitializerBlock() {
+    Lex();
+    while (token_ != '}') {
+        Emit(OP_DUP);
+        if (token_ == '[') {
+            Lex();
+            Expression();
+            Expect(']');
+        } else {
+            Emit(OP_PUSHLIT, StringLit(ExpectIdentifier()));
+        }
+        Expect('=');
+        Expression();
+        Emit(OP_SET);
+        Emit(OP_POP);
+        if (token_ == ',') Lex();
+    }
+    Lex();
 }
 
 int32_t Compiler::Arguments() {
@@ -1430,10 +1453,7 @@ void Compiler::ArrayLiteral() {
     while (token_ != ']') {
         Expression();
         Emit(OP_APPEND);
-        if (token_ == ',')
-            Lex();
-        else if (token_ != ']')
-            ErrorExpected(']');
+        if (token_ == ',') Lex();
     }
     Lex();
 }
@@ -1598,6 +1618,7 @@ void Compiler::FunctionBody(const std::string& name, bool lambda) {
         }
         Lex();
     }
+    if (varParams && ndefaults > 0) lex_.Error("function with default parameters cannot have variable number of parameters");
     fs_ = &fs;
     for (auto& p : params) {
         DeclareLocal(p);

@@ -65,9 +65,16 @@ bool SQVM::EnterFrame(const Value& fn, SQInteger argBase, SQInteger nargs, SQInt
     SQClosure* c = fn.As<SQClosure>();
     SQFunctionProto* p = c->Proto();
     SQInteger nparams = p->nparams;
+    if (c->env._type == OT_WEAKREF) stack[argBase] = Value(c->env.As<SQWeakRef>()->target);
     if (nargs < nparams) {
         SQInteger firstDefault = nparams - p->ndefaults;
-        if (nargs < firstDefault) CheckParamCount(this, nargs, firstDefault);
+        if (nargs < firstDefault) {
+            if (p->varParams) {
+                Raise("wrong number of parameters (" + std::to_string(nargs) + " passed, at least " +
+                      std::to_string(nparams) + " required)");
+            }
+            CheckParamCount(this, nargs, nparams);
+        }
         for (SQInteger i = nargs; i < nparams; ++i)
             stack[argBase + i] = c->defaults[size_t(i - firstDefault)];
         top = argBase + nparams;
@@ -137,7 +144,6 @@ static std::string MaskNames(SQInteger mask) {
         OT_THREAD, OT_FUNCPROTO, OT_CLASS,   OT_INSTANCE,      OT_WEAKREF,   OT_OUTER};
     for (SQObjectType t : types) {
         if (!(mask & _RAW_TYPE(t))) continue;
-        if (t == OT_NATIVECLOSURE && (mask & _RT_CLOSURE)) continue;
         if (!s.empty()) s += "|";
         s += sq_typename(t);
     }
@@ -157,6 +163,7 @@ SQRESULT sq_callnative(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger 
         }
     }
     if (v->nativeDepth >= SQVM::kMaxNativeDepth) v->Raise("Native stack overflow");
+    if (nc->env._type == OT_WEAKREF) v->stack[argBase] = Value(nc->env.As<SQWeakRef>()->target);
     v->top = argBase + nargs;
     v->frames.push_back({nullptr, nc, nullptr, argBase, -1, nullptr, SQInteger(v->traps.size()), false});
     for (auto& o : nc->outers)
@@ -437,7 +444,7 @@ bool sq_foreachstep(SQVM* v, Value* slots) {
     default: {
         Value next;
         v->Push(iter);
-        if (!v->CallMeta(container, MT_NEXTI, 2, next)) return false;
+        if (!v->CallMeta(container, MT_NEXTI, 2, next)) v->Raise("_nexti failed");
         if (next.IsNull()) return false;
         iter = next;
         slots[2] = next;
@@ -699,9 +706,6 @@ void SQVM::Execute(SQInteger entryFrames) {
                 case OP_IN: {
                     Value out;
                     bool r = Get(stack[top - 1], stack[top - 2], out, kGetNoThrow | kGetRaw);
-                    if (!r && stack[top - 1]._type == OT_TABLE) {
-                        r = Get(stack[top - 1], stack[top - 2], out, kGetNoThrow);
-                    }
                     Pop(2);
                     stack[top++] = Value(r);
                     break;
@@ -910,35 +914,32 @@ void SQVM::Execute(SQInteger entryFrames) {
                         SQInteger argBase = top;
                         Value meta = baseClass.As<SQClass>()->metamethods[MT_INHERITED];
                         if (!meta.IsNull()) {
-                            Push(baseClass);
                             Push(cls);
+                            Push(attrs);
                             CallValue(meta, 2, argBase, ignored);
                         }
                     }
                     break;
                 }
                 case OP_NEWMEMBER: {
-                    Value& cls = stack[top - 4];
-                    if (i.b) {
-                        NewMember(cls.As<SQClass>(), stack[top - 2], stack[top - 1], stack[top - 3],
-                                  i.a != 0);
-                    } else {
-                        Value& key = stack[top - 3];
-                        Value meta = cls.As<SQClass>()->metamethods[MT_NEWMEMBER];
-                        if (!meta.IsNull()) {
-                            Value ignored;
-                            SQInteger argBase = top;
-                            Push(cls);
-                            Push(key);
-                            Push(stack[top - 4]);
-                            Push(Value());
-                            Push(Value(i.a != 0));
-                            CallValue(meta, 5, argBase, ignored);
-                        } else {
-                            NewMember(cls.As<SQClass>(), key, stack[top - 2], stack[top - 1], i.a != 0);
-                        }
-                    }
+                    Value cls = stack[top - 4];
+                    Value key = i.b ? stack[top - 2] : stack[top - 3];
+                    Value val = i.b ? stack[top - 1] : stack[top - 2];
+                    Value attrs = i.b ? stack[top - 3] : stack[top - 1];
                     Pop(3);
+                    Value meta = cls.As<SQClass>()->metamethods[MT_NEWMEMBER];
+                    if (!meta.IsNull()) {
+                        Value ignored;
+                        SQInteger argBase = top;
+                        Push(cls);
+                        Push(key);
+                        Push(val);
+                        Push(attrs);
+                        Push(Value(i.a != 0));
+                        CallValue(meta, 5, argBase, ignored);
+                    } else {
+                        NewMember(cls.As<SQClass>(), key, val, attrs, i.a != 0);
+                    }
                     break;
                 }
                 case OP_RETURN:
@@ -995,7 +996,7 @@ void SQVM::Execute(SQInteger entryFrames) {
                     case OT_GENERATOR:
                     case OT_CLASS:
                         break;
-                    case OT_INSTANCE:
+                    case OT_INSTANCE: break;
                     case OT_USERDATA: {
                         Value fn;
                         if (GetMeta(c, MT_NEXTI, fn)) break;

@@ -120,10 +120,7 @@ SQHash SQTable::HashOf(const SQObject& key) const {
 }
 
 static bool KeyEqual(const SQObject& a, const SQObject& b) {
-    if (a._type == b._type) return a._unVal.raw == b._unVal.raw;
-    if (a._type == OT_INTEGER && b._type == OT_FLOAT) return SQFloat(a._unVal.nInteger) == b._unVal.fFloat;
-    if (a._type == OT_FLOAT && b._type == OT_INTEGER) return a._unVal.fFloat == SQFloat(b._unVal.nInteger);
-    return false;
+    return a._type == b._type && a._unVal.raw == b._unVal.raw;
 }
 
 Value* SQTable::Find(const SQObject& key) {

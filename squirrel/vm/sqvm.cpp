@@ -231,6 +231,22 @@ static bool ClassGet(SQClass* c, const Value& key, Value& out, SQInstance* inst)
     return true;
 }
 
+// _get: a metamethod that throws null reports "not found".
+bool SQVM::GetViaMeta(const Value& obj, const Value& key, Value& out) {
+    Value fn;
+    if (!GetMeta(obj, MT_GET, fn)) return false;
+    SQInteger savedTop = top;
+    try {
+        Push(key);
+        return CallMeta(obj, MT_GET, 2, out);
+    } catch (const SQThrow&) {
+        if (!lastError.IsNull()) throw;
+        for (SQInteger i = savedTop; i < top; ++i) stack[i].Null();
+        top = savedTop;
+        return false;
+    }
+}
+
 bool SQVM::Get(const Value& obj, const Value& key, Value& out, int flags) {
     switch (obj._type) {
     case OT_TABLE: {
@@ -241,8 +257,7 @@ bool SQVM::Get(const Value& obj, const Value& key, Value& out, int flags) {
             if (d.As<SQTable>()->Get(key, out)) return true;
         }
         if (GetDelegated(obj, key, out)) return true;
-        Push(key);
-        if (CallMeta(obj, MT_GET, 2, out)) return true;
+        if (GetViaMeta(obj, key, out)) return true;
         break;
     }
     case OT_ARRAY: {
@@ -262,6 +277,7 @@ bool SQVM::Get(const Value& obj, const Value& key, Value& out, int flags) {
         if (key._type == OT_INTEGER || key._type == OT_FLOAT) {
             SQInteger i = key._type == OT_INTEGER ? key.Int() : SQInteger(key.Float());
             SQString* s = obj.As<SQString>();
+            if (i < 0) i += s->len;
             if (i >= 0 && i < s->len) {
                 out = Value(SQInteger((unsigned char)s->data[i]));
                 return true;
@@ -276,8 +292,7 @@ bool SQVM::Get(const Value& obj, const Value& key, Value& out, int flags) {
         if (ClassGet(inst->Class(), key, out, inst)) return true;
         if (flags & kGetRaw) break;
         if (GetDelegated(obj, key, out)) return true;
-        Push(key);
-        if (CallMeta(obj, MT_GET, 2, out)) return true;
+        if (GetViaMeta(obj, key, out)) return true;
         break;
     }
     case OT_CLASS: {
@@ -288,10 +303,7 @@ bool SQVM::Get(const Value& obj, const Value& key, Value& out, int flags) {
     case OT_USERDATA: {
         const Value& d = obj.As<SQUserData>()->delegate;
         if (d._type == OT_TABLE && d.As<SQTable>()->Get(key, out)) return true;
-        if (!(flags & kGetRaw)) {
-            Push(key);
-            if (CallMeta(obj, MT_GET, 2, out)) return true;
-        }
+        if (!(flags & kGetRaw) && GetViaMeta(obj, key, out)) return true;
         break;
     }
     default:
@@ -350,18 +362,7 @@ void SQVM::Set(const Value& obj, const Value& key, const Value& val, bool raw) {
         }
         break;
     }
-    case OT_CLASS: {
-        SQClass* c = obj.As<SQClass>();
-        Value e;
-        if (c->members->Get(key, e)) {
-            if (c->locked && !MemberIsMethod(e.Int()))
-                Raise("trying to modify a class that has already been instantiated");
-            auto& list = MemberIsMethod(e.Int()) ? c->methods : c->defaultValues;
-            list[size_t(MemberIndex(e.Int()))].val = val;
-            return;
-        }
-        break;
-    }
+    case OT_CLASS: Raise("trying to set 'class'");
     case OT_USERDATA: {
         if (!raw) {
             Value ignored;
@@ -400,20 +401,21 @@ void SQVM::NewSlot(const Value& obj, const Value& key, const Value& val, bool is
     case OT_INSTANCE:
         Raise("class instances do not support the new slot operator");
     default:
-        Raise("indexing " + std::string(TypeName(obj._type)) + " with " + Printable(key));
+        Raise("indexing " + std::string(TypeName(obj._type)) + " with " + TypeName(key._type));
     }
 }
 
 Value SQVM::DeleteSlot(const Value& obj, const Value& key, bool raw) {
     if (obj._type == OT_TABLE) {
         SQTable* t = obj.As<SQTable>();
-        Value old;
-        if (!t->Get(key, old)) {
+        Value old, fn;
+        if (!raw && GetMeta(obj, MT_DELSLOT, fn)) {
             Value res;
             Push(key);
-            if (!raw && CallMeta(obj, MT_DELSLOT, 2, res)) return res;
-            Raise("the index '" + Printable(key) + "' does not exist");
+            CallMeta(obj, MT_DELSLOT, 2, res);
+            return res;
         }
+        if (!t->Get(key, old)) Raise("the index '" + Printable(key) + "' does not exist");
         t->Remove(key);
         return old;
     }
@@ -435,6 +437,9 @@ void SQVM::NewMember(SQClass* c, const Value& key, const Value& val, const Value
             if (RawEqual(key, ss->metaNames[m]) &&
                 (val._type == OT_CLOSURE || val._type == OT_NATIVECLOSURE)) {
                 c->metamethods[m] = val;
+                if (val._type == OT_CLOSURE && val.As<SQClosure>()->base.IsNull())
+                    val.As<SQClosure>()->base = Value(OT_CLASS, c);
+                return;
             }
         }
         if (RawEqual(key, ss->constructorName)) c->constructor = val;
@@ -509,8 +514,7 @@ bool SQVM::ToString(const Value& v, Value& out) {
     case OT_INSTANCE:
     case OT_USERDATA: {
         Value res;
-        if (CallMeta(v, MT_TOSTRING, 1, res)) {
-            if (res._type != OT_STRING) Raise("_tostring must return a string");
+        if (CallMeta(v, MT_TOSTRING, 1, res) && res._type == OT_STRING) {
             out = res;
             return true;
         }
@@ -550,10 +554,12 @@ SQInteger SQVM::Compare(const Value& a, const Value& b) {
         SQFloat y = b._type == OT_INTEGER ? SQFloat(b.Int()) : b.Float();
         return x < y ? -1 : x > y ? 1 : 0;
     }
+    if (a._type == OT_NULL && b._type != OT_NULL) return -1;
+    if (b._type == OT_NULL && a._type != OT_NULL) return 1;
     if (a._type == b._type) {
         switch (a._type) {
         case OT_STRING: {
-            int c = a.As<SQString>()->View().compare(b.As<SQString>()->View());
+            int c = std::strcmp(a.As<SQString>()->data, b.As<SQString>()->data);
             return c < 0 ? -1 : c > 0 ? 1 : 0;
         }
         case OT_TABLE:

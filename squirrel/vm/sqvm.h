@@ -98,6 +98,7 @@ struct SQVM : SQObjectBase {
     Value MakeClosure(const Value& proto, SQCallFrame* frame);
     Value NewString(std::string_view s) { return ss->Str(s); }
     Value ThisEnv(const SQClosure* c, const Value& self);
+    bool GetViaMeta(const Value& obj, const Value& key, Value& out);
     bool GetDelegated(const Value& obj, const Value& key, Value& out);
     Value DefaultDelegate(const Value& obj);
 
