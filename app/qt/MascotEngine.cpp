@@ -1,13 +1,10 @@
 #include "MascotEngine.h"
 
 #include "MzLog.h"
+#include "MzSquirrel.h"
 #include "QtMainWindow.h"
 
-#include <algorithm>
-
 namespace {
-// Mask pixels per client pixel along each axis until the configuration gives its own.
-constexpr int kMaskDivisor = 4;
 // Render-target flags: a render target with a lockable copy; format kind 0 is the back buffer's.
 constexpr std::uint32_t kMaskTargetFlags = 3;
 } // namespace
@@ -17,12 +14,22 @@ MascotEngine::~MascotEngine() {
 }
 
 bool MascotEngine::LoadConfig() {
-    return true;
+    return m_config.Load();
 }
 
 void MascotEngine::ComputeBufferSizes(const MzScreenRect& client) {
-    m_maskWidth = std::max(1, client.width / kMaskDivisor);
-    m_maskHeight = std::max(1, client.height / kMaskDivisor);
+    MzBufferSizes sizes = ::ComputeBufferSizes(m_config, client.width, client.height);
+    g_renderWidth = sizes.renderWidth;
+    g_renderHeight = sizes.renderHeight;
+    m_maskWidth = sizes.maskWidth;
+    m_maskHeight = sizes.maskHeight;
+}
+
+void MascotEngine::SetWorldBox(const MzScreenRect& client) {
+    std::array<float, 8> bounds = m_config.GetWorldBounds(client.width, client.height);
+    BoundingBox& box = m_graphics.device.worldBox;
+    box.min = {bounds[0], bounds[1], bounds[2], bounds[3]};
+    box.max = {bounds[4], bounds[5], bounds[6], bounds[7]};
 }
 
 bool MascotEngine::StartGraphics(const MzScreenRect& client) {
@@ -35,17 +42,18 @@ bool MascotEngine::StartGraphics(const MzScreenRect& client) {
     }
     m_glWindow = std::make_unique<MzGLWindow>(m_surface->Context(), m_window, client.width, client.height);
     m_graphics.presentImmediate = true;
-    if (!m_graphics.Create(m_glWindow.get(), 0, 0)) return false;
+    if (!m_graphics.Create(m_glWindow.get(), g_renderWidth, g_renderHeight)) return false;
     m_maskPass.maskTexture.Create(&m_graphics.device, m_maskWidth, m_maskHeight, kMaskTargetFlags, 0);
     m_maskPass.target = &m_maskPass.maskTexture;
     m_normalPass.regionSource = &m_maskPass;
     MzRenderPassList().Add(&m_maskPass);
     MzRenderPassList().Add(&m_normalPass);
+    SetWorldBox(client);
     return true;
 }
 
 bool MascotEngine::RunStartupScript() {
-    return true;
+    return MzSquirrel::RunScript(m_config.startupScript, true);
 }
 
 bool MascotEngine::ResetGraphics(const MzScreenRect& client) {
@@ -55,7 +63,12 @@ bool MascotEngine::ResetGraphics(const MzScreenRect& client) {
     m_graphics.ReleaseTextureResources();
     m_maskPass.maskTexture.width = m_maskWidth;
     m_maskPass.maskTexture.height = m_maskHeight;
+    SetWorldBox(client);
     return m_graphics.CreateDevice();
+}
+
+void MascotEngine::UpdateActors(std::uint32_t elapsedMs) {
+    m_actors.Update(static_cast<std::int32_t>(elapsedMs));
 }
 
 void MascotEngine::Render() {
@@ -80,7 +93,16 @@ void MascotEngine::Present() {
     m_graphics.Present(&m_presentArea);
 }
 
+void MascotEngine::CollectGarbage() {
+    if (HSQUIRRELVM vm = MzSquirrel::GetVM()) sq_collectgarbage(vm);
+}
+
+void MascotEngine::SetPaused(bool paused) {
+    g_paused = paused;
+}
+
 void MascotEngine::EndGraphics() {
+    m_actors.KillAll();
     if (!m_surface) return;
     MzRenderPassList().Remove(&m_maskPass);
     MzRenderPassList().Remove(&m_normalPass);

@@ -2,6 +2,8 @@
 // Everything but LoadConfig and SetPaused runs on the application thread.
 #pragma once
 
+#include "AppConfig.h"
+#include "MzActorManager.h"
 #include "MzAppEngine.h"
 #include "MzGLWindow.h"
 #include "MzGraphics.h"
@@ -22,30 +24,32 @@ class MascotEngine : public MzAppEngine {
     void SetWindow(QtMainWindow* window) { m_window = window; }
 
     bool LoadConfig() override;
-    std::string AppName() const override { return m_appName; }
+    std::string AppName() const override { return m_config.appName; }
 
     bool StartGraphics(const MzScreenRect& client) override;
     bool RunStartupScript() override;
     bool ResetGraphics(const MzScreenRect& client) override;
     void SampleInput() override {}
-    void UpdateActors(std::uint32_t) override {}
+    void UpdateActors(std::uint32_t elapsedMs) override;
     void Render() override;
     std::vector<MzScreenRect> BuildWindowRegion() override;
     void Present() override;
-    void CollectGarbage() override {}
+    void CollectGarbage() override;
     void EndGraphics() override;
-    void SetPaused(bool) override {}
+    void SetPaused(bool paused) override;
 
   private:
     void ComputeBufferSizes(const MzScreenRect& client);
+    void SetWorldBox(const MzScreenRect& client);
 
     QtMainWindow* m_window = nullptr;
-    std::string m_appName = "AppName";
+    AppConfig m_config;
     std::unique_ptr<QtGLSurface> m_surface;
     std::unique_ptr<MzGLWindow> m_glWindow;
     MzGraphics m_graphics;
     MzRenderPassNormal m_normalPass;
     MzRenderPassDepthMap m_maskPass;
+    MzActorManager m_actors;
     int m_maskWidth = 256;
     int m_maskHeight = 256;
     MzRect m_presentArea;

@@ -2,6 +2,7 @@
 // threads, and the teardown in order.
 #include "MainApp.h"
 #include "MascotEngine.h"
+#include "MzSquirrel.h"
 #include "QtHost.h"
 
 #include <QApplication>
@@ -79,12 +80,20 @@ class Worker {
     std::thread m_thread;
 };
 
+// The one script VM outlives the application object and everything that holds script values.
+class ScriptVM {
+  public:
+    ScriptVM() { MzSquirrel::Initialize(); }
+    ~ScriptVM() { MzSquirrel::Shutdown(); }
+};
+
 int Run(int argc, char** argv, const Options& options) {
     QApplication qapp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QtErrorBox errorBox;
     MzSetErrorBoxView(&errorBox);
 
+    ScriptVM vm;
     MascotEngine engine;
     MainApp app(engine);
     app.LoadConfig();

@@ -27,7 +27,7 @@ def rss_mib(pid):
 
 
 def main():
-    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "folders", "empty")
+    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "folders", "hello")
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 30.0
     mascot = os.environ.get("MZ_MASCOT", "mascot")
     with Desktop(1920, 1080) as d:

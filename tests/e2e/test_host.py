@@ -13,13 +13,13 @@ from desktop import Desktop, stop, tools_present, wait_for
 
 MASCOT = os.environ.get("MZ_MASCOT", "mascot")
 FOLDERS = os.environ.get("MZ_E2E_FOLDERS", os.path.join(os.path.dirname(__file__), "folders"))
-APP_NAME = "AppName"
+APP_NAME = "E2E Mascot"
 
 
 class Mascot:
     """The program under test, started with --log-stderr; its log is collected to a file."""
 
-    def __init__(self, desktop, folder="empty"):
+    def __init__(self, desktop, folder="hello"):
         self.desktop = desktop
         self.log_path = os.path.join(desktop.tmp.name, "mascot.log")
         self.log_file = open(self.log_path, "w")
@@ -100,6 +100,8 @@ class HostTest(unittest.TestCase):
                 self.assertIn(hint, state)
             # Nothing drawn: an empty shape, neither visible nor catching clicks anywhere.
             self.assertEqual(d.shape_extents(w), (0, 0, 0, 0))
+            # The start-up script ran and its output reached the log.
+            wait_for(lambda: "startup: hello" in m.log(), what="the start-up script's print")
 
     def test_exit_from_tray_menu_ends_with_status_0(self):
         with Desktop() as d, Mascot(d) as m:
@@ -132,6 +134,15 @@ class HostTest(unittest.TestCase):
             m.open_menu_from_tray()
             m.choose(EXIT)
             self.assertEqual(m.wait_exit(1.0), 0)
+
+    def test_failing_startup_script_shows_error_box_then_ends(self):
+        with Desktop() as d, Mascot(d, "broken") as m:
+            box = wait_for(lambda: d.windows(name="Error"), what="the error box")[0]
+            self.assertIsNone(m.proc.poll())  # the box holds the application thread only
+            d.xdotool("windowactivate", "--sync", box, "key", "Return")
+            self.assertEqual(m.wait_exit(5.0), 0)
+            self.assertIn("startup.nut", m.log())
+            self.assertNotIn("never printed", m.log())
 
     def test_runs_without_a_tray_host_and_ends_on_sigterm(self):
         with Desktop(tray=False) as d, Mascot(d) as m:

@@ -1,0 +1,2 @@
+print("never printed\n");
+local x = ;
