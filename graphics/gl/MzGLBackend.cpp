@@ -74,7 +74,8 @@ struct Uniforms {
     bool operator==(const Uniforms& o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
 };
 
-// The GL state this backend applied last; -1 (or 0 names) = unknown.
+// The GL state this backend applied last; -1 (or ~0 names) = unknown. Viewport and scissor hold
+// GL's x, y, width, height.
 struct GLStateCache {
     GLuint framebuffer = ~0u;
     MzRect viewport{-1, -1, -1, -1};
@@ -100,6 +101,12 @@ void Copy3(float* out, const Vector4& v) {
     out[0] = v.x;
     out[1] = v.y;
     out[2] = v.z;
+}
+
+// Rectangles arrive with a top-left origin; GL counts rows from the bottom of the target, so the
+// same rectangle on targets of different heights is a different GL rectangle (x, y, width, height).
+MzRect GLRect(const MzRect& r, int32_t targetHeight) {
+    return MzRect{r.left, targetHeight - r.bottom, r.right - r.left, r.bottom - r.top};
 }
 
 MzRect Intersect(const MzRect& a, const MzRect& b) {
@@ -301,19 +308,20 @@ void MzGLBackend::Impl::BindFramebuffer(GLuint fb) {
     gl->glBindFramebuffer(GL_FRAMEBUFFER, fb);
 }
 
-// Rectangles arrive with a top-left origin; GL counts rows from the bottom of the target.
 void MzGLBackend::Impl::SetViewport(const MzRect& r, int32_t targetHeight) {
-    if (cache.viewport == r) return;
-    cache.viewport = r;
+    const MzRect g = GLRect(r, targetHeight);
+    if (cache.viewport == g) return;
+    cache.viewport = g;
     ++stats.stateChanges;
-    gl->glViewport(r.left, targetHeight - r.bottom, r.right - r.left, r.bottom - r.top);
+    gl->glViewport(g.left, g.top, g.right, g.bottom);
 }
 
 void MzGLBackend::Impl::SetScissor(const MzRect& r, int32_t targetHeight) {
-    if (cache.scissor == r) return;
-    cache.scissor = r;
+    const MzRect g = GLRect(r, targetHeight);
+    if (cache.scissor == g) return;
+    cache.scissor = g;
     ++stats.stateChanges;
-    gl->glScissor(r.left, targetHeight - r.bottom, r.right - r.left, r.bottom - r.top);
+    gl->glScissor(g.left, g.top, g.right, g.bottom);
 }
 
 void MzGLBackend::Impl::SetDepthMask(bool on) {

@@ -16,6 +16,7 @@
 #include "MzGraphics.h"
 #include "MzModel.h"
 #include "MzRenderPass.h"
+#include "MzSnapshot.h"
 #include "MzVertexFormat.h"
 
 namespace {
@@ -352,4 +353,55 @@ TEST_F(GLRenderTest, StateCacheSkipsRedundantWork) {
     EXPECT_LE(after.paletteUploads - before.paletteUploads, 2u);
     // Per frame only the pass switches change state, not every prim.
     EXPECT_LT(after.stateChanges - before.stateChanges, 20u);
+}
+
+TEST_F(GLRenderTest, MaskOfTheClientSizeMatchesTheColourSilhouette) {
+    // Mask and back buffer with equal viewports on targets of different heights (256 vs 240 rows).
+    ASSERT_TRUE(depthPass->maskTexture.Create(&graphics->device, kClientWidth, kClientHeight, 3, 0));
+    MzPrim* prim = AddPrim(MakePrim(Quad(-2, -1.5f, 1, 2.5f, 10)));
+    prim->renderState.lightingEnable = false;
+    MzSurface colour = Frame();
+    MzRect painted{kClientWidth, kClientHeight, 0, 0};
+    for (int32_t y = 0; y < kClientHeight; ++y)
+        for (int32_t x = 0; x < kClientWidth; ++x)
+            if ((Pixel(colour, x, y) & 0xFFFFFF) != 0) {
+                painted.left = std::min(painted.left, x);
+                painted.top = std::min(painted.top, y);
+                painted.right = std::max(painted.right, x + 1);
+                painted.bottom = std::max(painted.bottom, y + 1);
+            }
+    EXPECT_EQ(depthPass->RegionBounds(), painted);
+    EXPECT_FALSE(painted.Empty());
+}
+
+TEST_F(GLRenderTest, SnapshotWritesColourAndMaskOfTheModelAsPlaced) {
+    MzModel quad;
+    std::unique_ptr<MzPrim> prim = MakePrim(Quad(-1, -1, 1, 1, 0));
+    prim->flags |= kPrimInModel;
+    prim->renderState.lightingEnable = false;
+    quad.prims.Add(prim.release());
+    quad.ComputeBounds();
+    const std::string colourPath = ::testing::TempDir() + "mz_snapshot.png";
+    const std::string maskPath = ::testing::TempDir() + "mz_snapshot.mask.png";
+    MzSnapshotOptions options;
+    options.width = 200;
+    options.height = 100;
+    MzSnapshotResult result;
+    std::string error;
+    ASSERT_TRUE(MzRenderSnapshot(quad, options, colourPath, maskPath, &result, &error)) << error;
+    const QImage colour(QString::fromStdString(colourPath)), mask(QString::fromStdString(maskPath));
+    ASSERT_EQ(colour.size(), QSize(200, 100));
+    ASSERT_EQ(mask.size(), QSize(200, 100));
+    EXPECT_EQ(colour.pixel(100, 50) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(mask.pixel(100, 50) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(mask.pixel(2, 2) & 0xFFFFFF, 0u);
+    // The whole quad is in view, centred: the region is one block around the middle.
+    EXPECT_EQ(result.rectangles, static_cast<size_t>(result.bounds.bottom - result.bounds.top));
+    EXPECT_NEAR((result.bounds.left + result.bounds.right) / 2.0, 100, 1.5);
+    EXPECT_GT(result.bounds.left, 0);
+    // The process-wide lists are as they were.
+    EXPECT_EQ(MzRenderPassList().Count(), 2u);
+    EXPECT_EQ(MzGetDrawLists().models.Count(), 1u);
+    std::remove(colourPath.c_str());
+    std::remove(maskPath.c_str());
 }
