@@ -76,6 +76,8 @@ void BM_ActorManagerUpdate(benchmark::State& state) {
         for (auto _ : state)
             manager.Update(16);
         state.counters["actors"] = kActors;
+        if (!RunSource(vm, "if (states[0].n == 0) throw \"the states were not stepped\";"))
+            state.SkipWithError("the states were not stepped");
     }
     MzSquirrel::Shutdown();
 }
