@@ -223,7 +223,7 @@ SQRESULT sq_suspendvm(HSQUIRRELVM v) {
     return SQ_SUSPEND_FLAG;
 }
 
-SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool raiseerror, SQBool) {
+SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool raiseerror, SQBool throwerror) {
     if (v->state != SQ_VMSTATE_SUSPENDED) return Fail(v, "cannot resume a vm that is not running any code");
     Value sent;
     if (wakeupret) {
@@ -232,8 +232,13 @@ SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool rais
     }
     v->suspendRequest = false;
     v->state = SQ_VMSTATE_RUNNING;
+    if (throwerror) {
+        v->lastError = sent;
+        v->pendingThrow = true;
+        sent.Null();
+    }
     // the suspending native call left its result slot on top of the stack
-    v->Push(sent);
+    v->stack[v->top - 1] = sent;
     size_t entry = 0;
     bool savedRaise = v->raiseErrors;
     v->raiseErrors = raiseerror;

@@ -631,17 +631,18 @@ SQInteger generator_getstatus(V v) {
 SQInteger thread_call(V v) {
     SQVM* t = Arg(v, 1).As<SQVM>();
     if (t->state != SQ_VMSTATE_IDLE) return Err(v, "wrong status");
-    SQInteger n = Nargs(v);
     if (t->top < 1) return Err(v, "no function in the thread");
+    SQInteger n = Nargs(v);
     Value fn = t->stack[0];
-    t->Pop(t->top - 1);
+    t->Pop(t->top);
+    t->frames.clear();
     t->Push(fn);
-    for (SQInteger i = 2; i <= n; ++i)
-        t->Push(Arg(v, i));
-    if (n < 2) t->Push(t->roottable);
+    t->Push(fn);
+    t->Push(t->roottable);
+    for (SQInteger i = 2; i <= n; ++i) t->Push(Arg(v, i));
     t->state = SQ_VMSTATE_RUNNING;
     t->suspendRequest = false;
-    SQRESULT r = sq_call(t, n < 2 ? 1 : n - 1, SQTrue, SQTrue);
+    SQRESULT r = sq_call(t, n, SQTrue, SQTrue);
     if (SQ_FAILED(r)) {
         t->state = SQ_VMSTATE_IDLE;
         v->lastError = t->lastError;
@@ -658,13 +659,13 @@ SQInteger thread_call(V v) {
     return Ret(v, result);
 }
 
-SQInteger thread_wakeup(V v) {
+SQInteger thread_wakeup_impl(V v, bool throwIt) {
     SQVM* t = Arg(v, 1).As<SQVM>();
     if (t->state == SQ_VMSTATE_IDLE) return Err(v, "cannot wakeup a idle thread");
     if (t->state == SQ_VMSTATE_RUNNING) return Err(v, "cannot wakeup a running thread");
     t->Push(Nargs(v) > 1 ? Arg(v, 2) : Value());
     t->retval.Null();
-    if (SQ_FAILED(sq_wakeupvm(t, SQTrue, SQTrue, SQTrue, SQFalse))) {
+    if (SQ_FAILED(sq_wakeupvm(t, SQTrue, SQTrue, SQTrue, throwIt ? SQTrue : SQFalse))) {
         v->lastError = t->lastError;
         v->errorReported = true;
         return SQ_ERROR;
@@ -672,6 +673,25 @@ SQInteger thread_wakeup(V v) {
     Value result = t->Top();
     t->Pop(1);
     return Ret(v, result);
+}
+SQInteger thread_wakeup(V v) { return thread_wakeup_impl(v, false); }
+SQInteger thread_wakeupthrow(V v) { return thread_wakeup_impl(v, true); }
+
+SQInteger thread_getstackinfos(V v) {
+    SQVM* t = Arg(v, 1).As<SQVM>();
+    t->Push(t->roottable);
+    t->Push(Arg(v, 2));
+    // reuse the global implementation on the thread: level counts from the thread's top frame
+    SQInteger level = Arg(v, 2).Int();
+    t->Pop(2);
+    SQStackInfos si;
+    if (SQ_FAILED(sq_stackinfos(t, level, &si))) return Ret(v, Value());
+    SQTable* tb = NewObject<SQTable>(v->ss);
+    Value r(OT_TABLE, tb);
+    tb->Set(v->NewString("func"), v->NewString(si.funcname));
+    tb->Set(v->NewString("src"), v->NewString(si.source));
+    tb->Set(v->NewString("line"), Value(si.line));
+    return Ret(v, r);
 }
 
 SQInteger thread_getstatus(V v) {
@@ -844,6 +864,8 @@ void sq_initdelegates(SQSharedState* ss, SQVM* v) {
                                              {"tostring", obj_tostring, 1, "."}});
     ss->threadDelegate = MakeDelegate(v, {{"call", thread_call, -1, "v"},
                                           {"wakeup", thread_wakeup, -1, "v"},
+                                          {"wakeupthrow", thread_wakeupthrow, -2, "v"},
+                                          {"getstackinfos", thread_getstackinfos, 2, "vn"},
                                           {"getstatus", thread_getstatus, 1, "v"},
                                           {"weakref", obj_weakref, 1, nullptr},
                                           {"tostring", obj_tostring, 1, "."}});

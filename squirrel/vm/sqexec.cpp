@@ -220,6 +220,7 @@ void SQVM::CallValue(const Value& fnIn, SQInteger nargs, SQInteger argBase, Valu
             throw;
         }
         nativeDepth--;
+        if (suspendRequest) return;  // the frames stay for sq_wakeupvm
         result = std::move(retval);
         for (SQInteger i = argBase; i < top; ++i)
             stack[i].Null();
@@ -490,6 +491,11 @@ void SQVM::Execute(SQInteger entryFrames) {
         literals = closure->Proto()->literals.data();                                                        \
     } while (0)
             RELOAD();
+            if (pendingThrow) {
+                pendingThrow = false;
+                errorReported = false;
+                throw SQThrow{};
+            }
             for (;;) {
                 const SQInstruction& i = *ci->ip++;
                 if (interruptHook && ++interruptCounter >= interruptInterval) {
@@ -557,7 +563,7 @@ void SQVM::Execute(SQInteger entryFrames) {
                     if (obj._type == OT_ARRAY && key._type == OT_INTEGER) {
                         auto& items = obj.As<SQArray>()->items;
                         SQInteger k = key.Int();
-                        if (k >= 0 && k < SQInteger(items.size())) {
+                        if (k >= 0 && k < SQInteger(items.size()) && items[size_t(k)]._type != OT_WEAKREF) {
                             Value v = items[size_t(k)];
                             key.Null();
                             --top;
@@ -575,7 +581,8 @@ void SQVM::Execute(SQInteger entryFrames) {
                 case OP_GETK: {
                     Value& obj = stack[top - 1];
                     Value out;
-                    if (obj._type == OT_TABLE && obj.As<SQTable>()->Get(literals[i.arg], out)) {
+                    if (obj._type == OT_TABLE && obj.As<SQTable>()->Get(literals[i.arg], out) &&
+                        out._type != OT_WEAKREF) {
                         obj = std::move(out);
                         break;
                     }

@@ -11,6 +11,7 @@
 // construction
 
 SQVM::SQVM(SQSharedState* s) : ss(s) {
+    SQObjectBase::ss = s;
     stack = static_cast<Value*>(std::calloc(size_t(kStackSize), sizeof(Value)));
     for (SQInteger i = 0; i < 64; ++i)
         stack[i]._type = OT_NULL;
@@ -248,6 +249,13 @@ bool SQVM::GetViaMeta(const Value& obj, const Value& key, Value& out) {
 }
 
 bool SQVM::Get(const Value& obj, const Value& key, Value& out, int flags) {
+    if (!GetSlot(obj, key, out, flags)) return false;
+    // a weak reference stored in a container reads as its target
+    if (out._type == OT_WEAKREF && obj._type != OT_WEAKREF) out = Value(out.As<SQWeakRef>()->target);
+    return true;
+}
+
+bool SQVM::GetSlot(const Value& obj, const Value& key, Value& out, int flags) {
     switch (obj._type) {
     case OT_TABLE: {
         SQTable* t = obj.As<SQTable>();

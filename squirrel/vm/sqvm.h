@@ -41,6 +41,7 @@ struct SQVM : SQObjectBase {
     SQInteger nativeDepth = 0;
     SQInteger state = SQ_VMSTATE_IDLE;
     bool suspendRequest = false;
+    bool pendingThrow = false;  // wakeupthrow: raise lastError where the thread suspended
     bool errorReported = false;
     bool raiseErrors = true; // whether an uncaught error calls the error handler
     SQUserPointer foreignPtr = nullptr;
@@ -82,6 +83,7 @@ struct SQVM : SQObjectBase {
     // object protocol
     enum GetFlags { kGetNormal = 0, kGetRaw = 1, kGetNoThrow = 2 };
     bool Get(const Value& obj, const Value& key, Value& out, int flags);
+    bool GetSlot(const Value& obj, const Value& key, Value& out, int flags);
     void Set(const Value& obj, const Value& key, const Value& val, bool raw = false);
     void NewSlot(const Value& obj, const Value& key, const Value& val, bool isStatic, bool raw = false);
     Value DeleteSlot(const Value& obj, const Value& key, bool raw = false);
