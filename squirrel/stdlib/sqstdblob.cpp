@@ -36,7 +36,11 @@ SQInteger Blob::Seek(SQInteger offset, SQInteger origin) {
 }
 
 void Blob::Resize(SQInteger size) {
-    data_.resize(static_cast<size_t>(size), 0);
+    if (static_cast<size_t>(size) >= data_.size()) {
+        data_.reserve(static_cast<size_t>(size));
+        return;
+    }
+    data_.resize(static_cast<size_t>(size));
     pos_ = std::min(pos_, data_.size());
 }
 

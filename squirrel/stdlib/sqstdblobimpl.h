@@ -23,7 +23,8 @@ class Blob : public SQStream {
     bool IsValid() override { return true; }
     bool EOS() override { return pos_ >= data_.size(); }
 
-    // Changes the length; new bytes are zero and the position is clamped to the new end.
+    // Shrinking cuts the data (clamping the position); growing only reserves room, the length
+    // stays until writes reach it, as scripts written for upstream's blobs expect.
     void Resize(SQInteger size);
     void Swap2();
     void Swap4();

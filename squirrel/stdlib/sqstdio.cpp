@@ -253,6 +253,7 @@ SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar* filename) {
     if (!file) return sq_throwerror(v, "cannot open the file");
     SQRESULT result = sq_writeclosure(v, WriteToFile, file);
     if (sqstd_fclose(file) != 0 && SQ_SUCCEEDED(result)) result = sq_throwerror(v, "io error");
+    if (SQ_FAILED(result)) std::remove(filename); // never leave a truncated closure file behind
     return result;
 }
 

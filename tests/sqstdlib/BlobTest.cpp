@@ -40,7 +40,7 @@ TEST(BlobTest, SeeksStayInsideTheData) {
     }
 }
 
-TEST(BlobTest, ResizeKeepsPrefixAndClampsPosition) {
+TEST(BlobTest, ResizeCutsButNeverLengthens) {
     Blob b(0);
     uint8_t in[6] = {0, 10, 20, 30, 40, 50};
     b.Write(in, 6);
@@ -48,7 +48,9 @@ TEST(BlobTest, ResizeKeepsPrefixAndClampsPosition) {
     EXPECT_EQ(Bytes(b), (std::vector<uint8_t>{0, 10, 20}));
     EXPECT_EQ(b.Tell(), 3);
     b.Resize(5);
-    EXPECT_EQ(Bytes(b), (std::vector<uint8_t>{0, 10, 20, 0, 0}));
+    EXPECT_EQ(Bytes(b), (std::vector<uint8_t>{0, 10, 20}));
+    b.Write(in, 2);
+    EXPECT_EQ(Bytes(b), (std::vector<uint8_t>{0, 10, 20, 0, 10}));
 }
 
 TEST(BlobTest, SwapsWholeUnitsOnly) {
