@@ -10,9 +10,9 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -760,6 +760,68 @@ void Document::Clear() {
     diagnostics_.clear();
 }
 
+namespace {
+
+// Where the parser pulls its bytes from: an open file or a piece of memory.
+struct ByteSource {
+    std::FILE* file = nullptr;
+    std::string_view memory;
+};
+
+int ReadBytes(void* context, char* buffer, int len) {
+    auto* source = static_cast<ByteSource*>(context);
+    if (source->file) {
+        size_t n = std::fread(buffer, 1, static_cast<size_t>(len), source->file);
+        return std::ferror(source->file) ? -1 : static_cast<int>(n);
+    }
+    size_t n = std::min(static_cast<size_t>(len), source->memory.size());
+    std::memcpy(buffer, source->memory.data(), n);
+    source->memory.remove_prefix(n);
+    return static_cast<int>(n);
+}
+
+using XmlDocPtr = std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)>;
+
+// Parses the whole document into a libxml2 tree, or returns null with the reason in `diagnostics`.
+// The bytes are pulled in chunks, so nothing is copied whole and compressed input is not inflated.
+XmlDocPtr ParseXml(ByteSource& source, const std::string& path, std::vector<std::string>& diagnostics) {
+    XmlDocPtr none(nullptr, xmlFreeDoc);
+    xmlInitParser();
+    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
+    if (!ctxt) {
+        diagnostics.push_back("out of memory");
+        return none;
+    }
+    ParseState state{&diagnostics};
+    ctxt->_private = &state;
+    ctxt->sax->serror = OnXmlError;
+    ctxt->sax->entityDecl = OnEntityDecl;
+    state.startElement = ctxt->sax->startElementNs;
+    ctxt->sax->startElementNs = OnStartElement;
+    // HUGE lifts libxml2's 10 MB limit on one text node (the index list of a large mesh) and its
+    // depth limit; the file size cap, our own depth limit and the refusal of entities bound the rest.
+    int options =
+        XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS | XML_PARSE_HUGE;
+    XmlDocPtr tree(xmlCtxtReadIO(ctxt.get(), ReadBytes, nullptr, &source, path.c_str(), nullptr, options),
+                   xmlFreeDoc);
+    if (state.refusedEntities) {
+        diagnostics.push_back("documents that declare entities are not read: " + path);
+        return none;
+    }
+    if (state.tooDeep) {
+        diagnostics.push_back("elements nested deeper than " + std::to_string(kMaxDepth) +
+                              " levels: " + path);
+        return none;
+    }
+    if (!tree || !ctxt->wellFormed) {
+        diagnostics.push_back("not well-formed XML: " + path);
+        return none;
+    }
+    return tree;
+}
+
+} // namespace
+
 bool Document::Load(const std::string& path) {
     Clear();
     std::error_code ec;
@@ -772,56 +834,23 @@ bool Document::Load(const std::string& path) {
         diagnostics_.push_back("file too large: " + path);
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::string xml(size, '\0');
-    if (!in.read(xml.data(), static_cast<std::streamsize>(size))) {
-        diagnostics_.push_back("cannot read " + path);
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) {
+        diagnostics_.push_back("cannot open " + path);
         return false;
     }
-    return LoadFromMemory(xml, path);
+    ByteSource source{file.get(), {}};
+    XmlDocPtr tree = ParseXml(source, path, diagnostics_);
+    if (!tree) return false;
+    Loader loader(*this, path);
+    return loader.Build(xmlDocGetRootElement(tree.get()));
 }
 
 bool Document::LoadFromMemory(std::string_view xml, const std::string& path) {
     Clear();
-    if (xml.size() > INT32_MAX) {
-        diagnostics_.push_back("file too large: " + path);
-        return false;
-    }
-    xmlInitParser();
-    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
-    if (!ctxt) {
-        diagnostics_.push_back("out of memory");
-        return false;
-    }
-    ParseState state{&diagnostics_};
-    ctxt->_private = &state;
-    ctxt->sax->serror = OnXmlError;
-    ctxt->sax->entityDecl = OnEntityDecl;
-    state.startElement = ctxt->sax->startElementNs;
-    ctxt->sax->startElementNs = OnStartElement;
-    ctxt->vctxt.error = nullptr;
-    ctxt->vctxt.warning = nullptr;
-    // HUGE lifts libxml2's 10 MB limit on one text node (the index list of a large mesh) and its
-    // depth limit; the file size cap, our own depth limit and the refusal of entities bound the rest.
-    int options =
-        XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS | XML_PARSE_HUGE;
-    std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> tree(xmlCtxtReadMemory(ctxt.get(), xml.data(),
-                                                                          static_cast<int>(xml.size()),
-                                                                          path.c_str(), nullptr, options),
-                                                        xmlFreeDoc);
-    if (state.refusedEntities) {
-        diagnostics_.push_back("documents that declare entities are not read: " + path);
-        return false;
-    }
-    if (state.tooDeep) {
-        diagnostics_.push_back("elements nested deeper than " + std::to_string(kMaxDepth) +
-                               " levels: " + path);
-        return false;
-    }
-    if (!tree || !ctxt->wellFormed) {
-        diagnostics_.push_back("not well-formed XML: " + path);
-        return false;
-    }
+    ByteSource source{nullptr, xml};
+    XmlDocPtr tree = ParseXml(source, path, diagnostics_);
+    if (!tree) return false;
     Loader loader(*this, path);
     return loader.Build(xmlDocGetRootElement(tree.get()));
 }
