@@ -1164,22 +1164,22 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
     Value o = Slot(v, idx);
     Value slots[4];
     slots[0] = o;
-    slots[1] = v->Top();
+    slots[3] = v->Top();
     bool more = false;
     SQRESULT r = Guard(v, [&] {
         if (o._type == OT_ARRAY || o._type == OT_TABLE || o._type == OT_STRING || o._type == OT_CLASS ||
             o._type == OT_GENERATOR || o._type == OT_INSTANCE || o._type == OT_USERDATA) {
             if (o._type == OT_TABLE || o._type == OT_CLASS) {
                 // table iterators are node indices + 1 so that null means start
-                Value& it = slots[1];
+                Value& it = slots[3];
                 SQTable* t = o._type == OT_TABLE ? o.As<SQTable>() : o.As<SQClass>()->members;
                 int32_t i = t->NextIndex(it.IsNull() ? 0 : int32_t(it.Int()));
                 if (i < 0) return;
-                slots[2] = t->nodes[size_t(i)].key;
+                slots[1] = t->nodes[size_t(i)].key;
                 if (o._type == OT_TABLE)
-                    slots[3] = t->nodes[size_t(i)].val;
+                    slots[2] = t->nodes[size_t(i)].val;
                 else
-                    v->Get(o, slots[2], slots[3], SQVM::kGetRaw);
+                    v->Get(o, slots[1], slots[2], SQVM::kGetRaw);
                 it = Value(SQInteger(i + 1));
                 more = true;
                 return;
@@ -1190,9 +1190,9 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
     });
     if (SQ_FAILED(r)) return r;
     if (!more) return SQ_ERROR;
-    v->Top() = slots[1];
+    v->Top() = slots[3];
+    v->Push(slots[1]);
     v->Push(slots[2]);
-    v->Push(slots[3]);
     return SQ_OK;
 }
 
@@ -1252,7 +1252,8 @@ const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level, SQUnsignedInte
     SQUnsignedInteger seen = 0;
     for (size_t i = p->locals.size(); i-- > 0;) {
         const SQLocalVarInfo& l = p->locals[i];
-        if (l.name.As<SQString>()->data[0] == '@') continue;
+        const SQString* name = l.name.As<SQString>();
+        if (name->data[0] == '@' && name->data[name->len - 1] != '@') continue;  // compiler temporaries
         if (pc < l.startOp || (l.endOp >= 0 && pc >= l.endOp)) continue;
         if (seen++ == idx) {
             v->Push(v->stack[f.base + l.pos]);

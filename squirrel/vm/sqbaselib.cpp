@@ -35,7 +35,8 @@ Value Invoke(V v, const Value& fn, std::initializer_list<Value> args) {
     for (auto& a : args)
         v->Push(a);
     Value r;
-    v->CallValue(fn, SQInteger(args.size()), argBase, r);
+    // like upstream's natives: the callback's error is reported where the native call fails
+    if (!v->Call(fn, SQInteger(args.size()), argBase, r, false)) throw SQThrow{};
     return r;
 }
 

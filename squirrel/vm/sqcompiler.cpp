@@ -99,6 +99,10 @@ class Compiler {
         Lex();
     }
     std::string ExpectIdentifier() {
+        if (token_ == TK_BASE) {  // older scripts use `base` as a plain name
+            Lex();
+            return "base";
+        }
         if (token_ != TK_IDENTIFIER) ErrorExpected(TK_IDENTIFIER);
         std::string s = lex_.str;
         Lex();
@@ -517,13 +521,14 @@ void Compiler::ForeachStatement() {
     size_t scope = fs_->locals.size();
     Expression();
     Expect(')');
+    // slots: container (hidden), key, value, iterator; the debug names match upstream's reports
     int32_t base = DeclareLocal("@container");
     Emit(OP_PUSHNULL);
-    DeclareLocal("@iterator");
-    Emit(OP_PUSHNULL);
-    DeclareLocal(keyName.empty() ? "@key" : keyName);
+    DeclareLocal(keyName.empty() ? "@INDEX@" : keyName);
     Emit(OP_PUSHNULL);
     DeclareLocal(valName);
+    Emit(OP_PUSHNULL);
+    DeclareLocal("@ITERATOR@");
     Emit(OP_FOREACHPREP, base);
     int32_t loop = Emit(OP_FOREACH, 0, 0, base);
     BeginLoop(true);
@@ -1367,6 +1372,10 @@ ExpState Compiler::Primary() {
         return e;
     case TK_BASE:
         Lex();
+        if (FindLocal(fs_, "base") >= 0 || FindOuter(fs_, "base") >= 0) {
+            ResolveName("base", e);
+            return e;
+        }
         e.kind = ExpKind::Base;
         return e;
     case TK_IDENTIFIER:
@@ -1609,11 +1618,18 @@ void Compiler::FunctionBody(const std::string& name, bool lambda) {
             ErrorExpected(')');
     }
     Lex();
-    if (token_ == ':') { // the older free-variable list: the names are captured as outers anyway
+    int32_t nfree = 0;
+    if (token_ == ':') {  // the older free-variable list: values copied when the closure is made
         Lex();
         Expect('(');
         while (token_ != ')') {
-            ExpectIdentifier();
+            std::string name = ExpectIdentifier();
+            ExpState value;
+            ResolveName(name, value);
+            Materialize(value);
+            fs.proto->outers.push_back({false, -1 - nfree});
+            fs.proto->outerNames.push_back(ss_->Str(name));
+            ++nfree;
             if (token_ == ',') Lex();
         }
         Lex();
@@ -1646,8 +1662,8 @@ void Compiler::FunctionBody(const std::string& name, bool lambda) {
     fs_ = outerFs;
     auto& functions = fs_->proto->functions;
     functions.push_back(fs.holder);
-    Emit(OP_CLOSURE, int32_t(functions.size()) - 1, 0, ndefaults);
-    Adjust(1 - ndefaults);
+    Emit(OP_CLOSURE, int32_t(functions.size()) - 1, nfree, ndefaults);
+    Adjust(1 - ndefaults - nfree);
 }
 
 } // namespace

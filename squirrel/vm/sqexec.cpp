@@ -35,7 +35,7 @@ void SQVM::CloseOuters(SQInteger fromIdx) {
     }
 }
 
-Value SQVM::MakeClosure(const Value& protoValue, SQCallFrame* frame) {
+Value SQVM::MakeClosure(const Value& protoValue, SQCallFrame* frame, const Value* freeValues) {
     SQFunctionProto* proto = protoValue.As<SQFunctionProto>();
     SQClosure* c = NewObject<SQClosure>(ss);
     Value holder(OT_CLOSURE, c);
@@ -44,6 +44,12 @@ Value SQVM::MakeClosure(const Value& protoValue, SQCallFrame* frame) {
     for (auto& info : proto->outers) {
         if (info.fromStack) {
             c->outers.push_back(Value(OT_OUTER, FindOuter(frame->base + info.index)));
+        } else if (info.index < 0) {
+            SQOuter* o = NewObject<SQOuter>(ss);
+            o->value = freeValues[-1 - info.index];
+            o->ptr = &o->value;
+            o->idx = -1;
+            c->outers.push_back(Value(OT_OUTER, o));
         } else {
             c->outers.push_back(frame->closure->outers[size_t(info.index)]);
         }
@@ -282,7 +288,6 @@ bool SQVM::Call(const Value& fn, SQInteger nargs, SQInteger argBase, Value& resu
         raiseErrors = savedRaise;
         nativeDepth = savedDepth;
         if (raiseerror && !errorReported) CallErrorHandler();
-        errorReported = true;
         while (frames.size() > frameCount)
             frames.pop_back();
         for (SQInteger i = argBase; i < top; ++i)
@@ -393,14 +398,14 @@ static SQInteger BitOp(SQVM* v, int op, const Value& a, const Value& b) {
 // One step of a foreach over the container at slots[0]; false when the loop is done.
 bool sq_foreachstep(SQVM* v, Value* slots) {
     Value& container = slots[0];
-    Value& iter = slots[1];
+    Value& iter = slots[3];
     switch (container._type) {
     case OT_ARRAY: {
         SQInteger i = iter.IsNull() ? 0 : iter.Int();
         auto& items = container.As<SQArray>()->items;
         if (i >= SQInteger(items.size())) return false;
-        slots[2] = Value(i);
-        slots[3] = items[size_t(i)];
+        slots[1] = Value(i);
+        slots[2] = items[size_t(i)];
         iter = Value(i + 1);
         return true;
     }
@@ -408,8 +413,8 @@ bool sq_foreachstep(SQVM* v, Value* slots) {
         SQTable* t = container.As<SQTable>();
         int32_t i = t->NextIndex(iter.IsNull() ? 0 : int32_t(iter.Int()));
         if (i < 0) return false;
-        slots[2] = t->nodes[size_t(i)].key;
-        slots[3] = t->nodes[size_t(i)].val;
+        slots[1] = t->nodes[size_t(i)].key;
+        slots[2] = t->nodes[size_t(i)].val;
         iter = Value(SQInteger(i + 1));
         return true;
     }
@@ -417,8 +422,8 @@ bool sq_foreachstep(SQVM* v, Value* slots) {
         SQInteger i = iter.IsNull() ? 0 : iter.Int();
         SQString* s = container.As<SQString>();
         if (i >= s->len) return false;
-        slots[2] = Value(i);
-        slots[3] = Value(SQInteger((unsigned char)s->data[i]));
+        slots[1] = Value(i);
+        slots[2] = Value(SQInteger((unsigned char)s->data[i]));
         iter = Value(i + 1);
         return true;
     }
@@ -428,8 +433,8 @@ bool sq_foreachstep(SQVM* v, Value* slots) {
         SQInteger i = iter.IsNull() ? 0 : iter.Int();
         Value val = v->Resume(container);
         if (g->state == GenState::Dead) return false;
-        slots[2] = Value(i);
-        slots[3] = val;
+        slots[1] = Value(i);
+        slots[2] = val;
         iter = Value(i + 1);
         return true;
     }
@@ -437,8 +442,8 @@ bool sq_foreachstep(SQVM* v, Value* slots) {
         SQClass* c = container.As<SQClass>();
         int32_t i = c->members->NextIndex(iter.IsNull() ? 0 : int32_t(iter.Int()));
         if (i < 0) return false;
-        slots[2] = c->members->nodes[size_t(i)].key;
-        v->Get(container, slots[2], slots[3], SQVM::kGetRaw);
+        slots[1] = c->members->nodes[size_t(i)].key;
+        v->Get(container, slots[1], slots[2], SQVM::kGetRaw);
         iter = Value(SQInteger(i + 1));
         return true;
     }
@@ -448,8 +453,8 @@ bool sq_foreachstep(SQVM* v, Value* slots) {
         if (!v->CallMeta(container, MT_NEXTI, 2, next)) v->Raise("_nexti failed");
         if (next.IsNull()) return false;
         iter = next;
-        slots[2] = next;
-        v->Get(container, next, slots[3], SQVM::kGetNormal);
+        slots[1] = next;
+        v->Get(container, next, slots[2], SQVM::kGetNormal);
         return true;
     }
     }
@@ -873,11 +878,11 @@ void SQVM::Execute(SQInteger entryFrames) {
                     break;
                 }
                 case OP_CLOSURE: {
-                    Value cl = MakeClosure(closure->Proto()->functions[size_t(i.arg)], ci);
+                    Value cl = MakeClosure(closure->Proto()->functions[size_t(i.arg)], ci, stack + top - i.a);
                     SQClosure* c = cl.As<SQClosure>();
                     for (SQInteger k = i.b; k > 0; --k)
-                        c->defaults.push_back(stack[top - k]);
-                    Pop(i.b);
+                        c->defaults.push_back(stack[top - i.a - k]);
+                    Pop(i.a + i.b);
                     stack[top++] = std::move(cl);
                     break;
                 }
@@ -1023,11 +1028,12 @@ void SQVM::Execute(SQInteger entryFrames) {
                     break;
                 }
                 case OP_DELEGATE: {
-                    Value& t = stack[top - 2];
+                    Value& t = stack[top - 1];
                     if (t._type != OT_TABLE) Raise("delegate target must be a table");
-                    if (stack[top - 1]._type != OT_TABLE && !stack[top - 1].IsNull())
+                    if (stack[top - 2]._type != OT_TABLE && !stack[top - 2].IsNull())
                         Raise("delegate must be a table");
-                    t.As<SQTable>()->delegate = stack[top - 1];
+                    t.As<SQTable>()->delegate = stack[top - 2];
+                    stack[top - 2] = std::move(t);
                     Pop(1);
                     break;
                 }

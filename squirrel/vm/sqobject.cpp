@@ -355,18 +355,18 @@ SQSharedState::~SQSharedState() {}
 // else would have been freed by its count). Breaking their references frees them.
 SQInteger sq_collectcycles(SQSharedState* ss, std::vector<SQObjectBase*> roots) {
     std::vector<SQObjectBase*> gray = std::move(roots);
-    for (SQObjectBase* o = ss->gcHead.gcNext; o; o = o->gcNext)
-        o->marked = false;
+    // an epoch instead of a flag: untracked objects (the main VM, class member tables) need no reset
+    uint32_t epoch = ++ss->gcEpoch;
     while (!gray.empty()) {
         SQObjectBase* o = gray.back();
         gray.pop_back();
-        if (o->marked) continue;
-        o->marked = true;
+        if (o->markEpoch == epoch) continue;
+        o->markEpoch = epoch;
         o->Mark(gray);
     }
     std::vector<SQObjectBase*> garbage;
     for (SQObjectBase* o = ss->gcHead.gcNext; o; o = o->gcNext)
-        if (!o->marked && dynamic_cast<SQString*>(o) == nullptr) garbage.push_back(o);
+        if (o->markEpoch != epoch) garbage.push_back(o);
     for (SQObjectBase* o : garbage)
         o->refs++; // keep them alive while breaking the cycles
     for (SQObjectBase* o : garbage)

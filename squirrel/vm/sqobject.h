@@ -18,7 +18,7 @@ struct SQWeakRef;
 
 struct SQObjectBase {
     uint32_t refs = 0;
-    bool marked = false;
+    uint32_t markEpoch = 0;
     SQObjectBase* gcPrev = nullptr;
     SQObjectBase* gcNext = nullptr;
     SQWeakRef* weak = nullptr;

@@ -33,6 +33,7 @@ struct SQVM;
 struct SQSharedState {
     std::vector<SQString*> strings; // intern buckets
     SQInteger stringCount = 0;
+    uint32_t gcEpoch = 0;
     SQObjectBase gcHead; // sentinel of the collectable list
     Value registry;
     Value constTable;

@@ -97,7 +97,7 @@ struct SQVM : SQObjectBase {
     bool InstanceOf(const Value& inst, const Value& cls);
     Value CreateInstance(SQClass* cls);
     void NewMember(SQClass* cls, const Value& key, const Value& val, const Value& attrs, bool isStatic);
-    Value MakeClosure(const Value& proto, SQCallFrame* frame);
+    Value MakeClosure(const Value& proto, SQCallFrame* frame, const Value* freeValues);
     Value NewString(std::string_view s) { return ss->Str(s); }
     Value ThisEnv(const SQClosure* c, const Value& self);
     bool GetViaMeta(const Value& obj, const Value& key, Value& out);
