@@ -1,5 +1,6 @@
 #include "MascotEngine.h"
 
+#include "MainApp.h"
 #include "MzLog.h"
 #include "MzSquirrel.h"
 #include "QtMainWindow.h"
@@ -9,8 +10,17 @@ namespace {
 constexpr std::uint32_t kMaskTargetFlags = 3;
 } // namespace
 
+void AppInputWindow::GetOrigin(int* x, int* y) const {
+    *x = m_app->x;
+    *y = m_app->y;
+}
+
 MascotEngine::~MascotEngine() {
     EndGraphics();
+}
+
+void MascotEngine::SetApp(MainApp* app) {
+    m_app = app;
 }
 
 bool MascotEngine::LoadConfig() {
@@ -34,6 +44,10 @@ void MascotEngine::SetWorldBox(const MzScreenRect& client) {
 
 bool MascotEngine::StartGraphics(const MzScreenRect& client) {
     ComputeBufferSizes(client);
+    m_input.window = &m_inputWindow;
+    m_input.mouse.Attach(&m_inputWindow, 0);
+    m_input.mouse.Activate();
+    g_input = &m_input;
     m_surface = std::make_unique<QtGLSurface>(*m_window);
     if (!m_surface->Create()) {
         m_surface.reset();
@@ -49,6 +63,7 @@ bool MascotEngine::StartGraphics(const MzScreenRect& client) {
     MzRenderPassList().Add(&m_maskPass);
     MzRenderPassList().Add(&m_normalPass);
     SetWorldBox(client);
+    m_objects.NewList();
     return true;
 }
 
@@ -103,6 +118,8 @@ void MascotEngine::SetPaused(bool paused) {
 
 void MascotEngine::EndGraphics() {
     m_actors.KillAll();
+    m_objects.DeleteList();
+    g_input = nullptr;
     if (!m_surface) return;
     MzRenderPassList().Remove(&m_maskPass);
     MzRenderPassList().Remove(&m_normalPass);

@@ -4,23 +4,39 @@
 
 #include "AppConfig.h"
 #include "MzActorManager.h"
+#include "MzApp.h"
 #include "MzAppEngine.h"
 #include "MzGLWindow.h"
 #include "MzGraphics.h"
+#include "MzInput.h"
+#include "MzObject.h"
 #include "MzRenderPass.h"
 #include "QtGLSurface.h"
 
 #include <memory>
 #include <string>
 
+class MainApp;
 class QtMainWindow;
+
+// The main window as the input system sees it: the mouse state the window records and its origin.
+class AppInputWindow : public MzInputWindow {
+  public:
+    explicit AppInputWindow(const MzApp*& app) : m_app(app) {}
+    const MzMouseState& Mouse() const override { return m_app->mouse; }
+    void GetOrigin(int* x, int* y) const override;
+
+  private:
+    const MzApp*& m_app;
+};
 
 class MascotEngine : public MzAppEngine {
   public:
     MascotEngine() = default;
     ~MascotEngine() override;
 
-    // The window the graphics draw into; set by the host before the application thread starts.
+    // The application and the window the graphics draw into; set before the application thread starts.
+    void SetApp(MainApp* app);
     void SetWindow(QtMainWindow* window) { m_window = window; }
 
     bool LoadConfig() override;
@@ -29,7 +45,7 @@ class MascotEngine : public MzAppEngine {
     bool StartGraphics(const MzScreenRect& client) override;
     bool RunStartupScript() override;
     bool ResetGraphics(const MzScreenRect& client) override;
-    void SampleInput() override {}
+    void SampleInput() override { m_input.Update(); }
     void UpdateActors(std::uint32_t elapsedMs) override;
     void Render() override;
     std::vector<MzScreenRect> BuildWindowRegion() override;
@@ -43,6 +59,9 @@ class MascotEngine : public MzAppEngine {
     void SetWorldBox(const MzScreenRect& client);
 
     QtMainWindow* m_window = nullptr;
+    const MzApp* m_app = nullptr;
+    AppInputWindow m_inputWindow{m_app};
+    MzInput m_input;
     AppConfig m_config;
     std::unique_ptr<QtGLSurface> m_surface;
     std::unique_ptr<MzGLWindow> m_glWindow;
@@ -50,6 +69,7 @@ class MascotEngine : public MzAppEngine {
     MzRenderPassNormal m_normalPass;
     MzRenderPassDepthMap m_maskPass;
     MzActorManager m_actors;
+    MzObjectManager m_objects;
     int m_maskWidth = 256;
     int m_maskHeight = 256;
     MzRect m_presentArea;

@@ -96,6 +96,7 @@ int Run(int argc, char** argv, const Options& options) {
     ScriptVM vm;
     MascotEngine engine;
     MainApp app(engine);
+    engine.SetApp(&app);
     app.LoadConfig();
     QtHost host(app);
     if (!host.Create()) {

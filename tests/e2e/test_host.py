@@ -61,15 +61,16 @@ class Mascot:
             return None
         return wait_for(find, what="the tray icon")
 
+    def find_menu(self):
+        """The open pop-up menu (a visible override-redirect window of the program), or None."""
+        for w in self.desktop.windows(classname="mascot"):
+            i = self.desktop.info(w)
+            if i["override"] and i["width"] > 64 and i["height"] > 64:
+                return w
+        return None
+
     def menu_window(self):
-        """The open pop-up menu: a visible override-redirect window of the program."""
-        def find():
-            for w in self.desktop.windows(classname="mascot"):
-                i = self.desktop.info(w)
-                if i["override"] and i["width"] > 64 and i["height"] > 64:
-                    return w
-            return None
-        return wait_for(find, timeout=5, what="the pop-up menu")
+        return wait_for(self.find_menu, timeout=5, what="the pop-up menu")
 
     def open_menu_from_tray(self):
         icon = self.desktop.info(self.tray_icon())
@@ -80,6 +81,8 @@ class Mascot:
     def choose(self, downs):
         """Chooses the menu item reached by pressing Down `downs` times (separators are skipped)."""
         self.desktop.xdotool("key", *(["Down"] * downs), "Return")
+        if downs != EXIT:
+            wait_for(lambda: self.find_menu() is None, timeout=5, what="the menu to close")
 
 
 # Menu rows reached with Down from the top: 1 常に手前に表示, 2 一時停止, 3 スクリプトログの表示, 4 終了.
@@ -117,7 +120,7 @@ class HostTest(unittest.TestCase):
             m.choose(PAUSE)
             self.assertIsNone(m.proc.poll())
             self.assertEqual(d.windows(name="スクリプトログ"), [])
-            wait_for(lambda: m.open_menu_from_tray(), what="the menu again")
+            m.open_menu_from_tray()
             m.choose(SHOW_LOG)
             log_window = wait_for(lambda: d.windows(name="スクリプトログ"), what="the script-log window")[0]
             # Closing it only hides it; the program goes on.
