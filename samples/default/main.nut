@@ -23,6 +23,6 @@ cpp_AddPopupMenu(6, "モデルを開く…", troupe, troupe.OpenModel);
 
 print(format("画面の高さ %.1f、幅 %.1f（単位はキャラクターの背の高さ）\n",
              cpp_GetWorldSizeY(), cpp_GetWorldSizeX()));
-print("左ドラッグでつかむ・クリックで手を振る・中ドラッグで回転と拡大・右クリックでメニュー\n");
+print("左ドラッグでつかむ・中クリック（または左ボタンで軽くつつく）と手を振る・中ドラッグで回転と拡大・右クリックでメニュー\n");
 
 troupe.AddMomo();
