@@ -21,8 +21,8 @@ class Cast {
         return true;
     }
 
-    // Momo herself, with her motions. The first one stands on the ground; later ones drop in
-    // from the top of the screen at a random place.
+    // Momo herself, with her motions. The first one stands on the ground for a moment and then
+    // sets off; later ones drop in from the top of the screen at a random place.
     function AddMomo() {
         if (Full()) return;
         momos += 1;
@@ -49,7 +49,7 @@ class Cast {
         if (standing) {
             who.Place(m, edge * 0.4, who.Ground());
             m.SetDir(::character.Character.FRONT, 0);
-            m.ChangeState(::idle.Stand(who, 3000));
+            m.ChangeState(::idle.Stand(who, 2000).ThenWalk());
         } else {
             who.Place(m, (frand() * 2.0 - 1.0) * edge, who.Top() - 1.1);
             m.SetDir(::character.Character.FRONT, 0);

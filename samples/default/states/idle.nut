@@ -4,11 +4,17 @@
 
 class Stand {
     who = null;
-    left = 0;   // milliseconds until she decides what to do next
+    left = 0;          // milliseconds until she decides what to do next
+    walkNext = false;  // decided already: walk
 
     constructor(who_, ms) {
         who = who_;
         left = ms;
+    }
+
+    function ThenWalk() {
+        walkNext = true;
+        return this;
     }
 
     function Start(m) {
@@ -20,7 +26,7 @@ class Stand {
     function Loop(m) {
         left -= cpp_GetPassageTime();
         if (left > 0) return;
-        local r = frand();
+        local r = walkNext ? 0.0 : frand();
         if (r < 0.6) {
             m.ChangeState(::walk.Begin(who, m, 0));
         } else if (r < 0.8) {
