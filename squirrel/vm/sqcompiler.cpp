@@ -43,7 +43,7 @@ struct FuncState {
     int32_t lastLine = -1;
 };
 
-enum class ExpKind { Value, Local, Outer, Env, Field, FieldLit, Base };
+enum class ExpKind { Value, Local, Outer, Env, Field, FieldLit, Base, Enum };
 
 struct ExpState {
     ExpKind kind = ExpKind::Value;
@@ -177,7 +177,8 @@ class Compiler {
     Value source_;
     FuncState* fs_ = nullptr;
     int token_ = 0;
-    bool pendingUnary_ = false; // the first operand of the binary chain is already parsed
+    bool pendingUnary_ = false;
+    std::string enumName_; // the first operand of the binary chain is already parsed
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -739,9 +740,9 @@ void Compiler::EnumStatement() {
             Lex();
             val = ParseConstantScalar();
         } else {
-            val = Value(next);
+            val = Value(next++);
         }
-        if (val._type == OT_INTEGER) next = val.Int() + 1;
+
         table->Set(ss_->Str(key), val);
         if (token_ == ',') Lex();
     }
@@ -809,6 +810,9 @@ void Compiler::Materialize(ExpState& e) {
         break;
     case ExpKind::Base:
         Emit(OP_LOADBASE);
+        break;
+    case ExpKind::Enum:
+        Emit(OP_PUSHLIT, e.index);
         break;
     }
     e.kind = ExpKind::Value;
@@ -1188,6 +1192,18 @@ ExpState Compiler::Postfix() {
         switch (token_) {
         case '.': {
             Lex();
+            if (e.kind == ExpKind::Enum) {
+                std::string member = lex_.str;
+                Value val;
+                if (token_ != TK_IDENTIFIER ||
+                    !fs_->proto->literals[size_t(e.index)].As<SQTable>()->Get(ss_->Str(member), val)) {
+                    lex_.Error("invalid constant [" + enumName_ + "." + member + "]");
+                }
+                Lex();
+                PushValue(val);
+                e.kind = ExpKind::Value;
+                break;
+            }
             bool fromBase = e.kind == ExpKind::Base;
             Materialize(e);
             std::string name = token_ == TK_CONSTRUCTOR ? "constructor" : lex_.str;
@@ -1318,6 +1334,12 @@ void Compiler::ResolveName(const std::string& name, ExpState& e) {
     }
     Value constant;
     if (ConstantValue(name, constant)) {
+        if (constant._type == OT_TABLE) {  // an enum: members are folded at compile time
+            e.kind = ExpKind::Enum;
+            e.index = Literal(constant);
+            enumName_ = name;
+            return;
+        }
         PushValue(constant);
         e.kind = ExpKind::Value;
         return;

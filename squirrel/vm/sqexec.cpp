@@ -1065,7 +1065,10 @@ void SQVM::Execute(SQInteger entryFrames) {
                 errorReported = false;
                 continue;
             }
-            if (raiseErrors && traps.empty() && !errorReported) CallErrorHandler();
+            // like upstream, the report comes from the innermost execution without a try block
+            // generators run inline in upstream: a try block anywhere below catches silently
+            bool inlineRun = frames.size() > size_t(entryFrames) && frames[size_t(entryFrames)].generator;
+            if (raiseErrors && !errorReported && (!inlineRun || traps.empty())) CallErrorHandler();
             Unwind(entryFrames);
             throw;
         }

@@ -207,7 +207,15 @@ bool SQVM::CallMeta(const Value& obj, SQMetaMethod mm, SQInteger nargs, Value& r
     for (SQInteger i = top - 1; i > argBase; --i)
         stack[i] = std::move(stack[i - 1]);
     stack[argBase] = obj;
-    CallValue(fn, nargs, argBase, result);
+    bool savedRaise = raiseErrors;
+    raiseErrors = false;  // a metamethod's error is reported where the operation fails
+    try {
+        CallValue(fn, nargs, argBase, result);
+    } catch (...) {
+        raiseErrors = savedRaise;
+        throw;
+    }
+    raiseErrors = savedRaise;
     return true;
 }
 
@@ -432,7 +440,7 @@ Value SQVM::DeleteSlot(const Value& obj, const Value& key, bool raw) {
         Push(key);
         if (!raw && CallMeta(obj, MT_DELSLOT, 2, res)) return res;
     }
-    Raise("cannot delete a slot from " + std::string(TypeName(obj._type)));
+    Raise("attempt to delete a slot from a " + std::string(TypeName(obj._type)));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -704,6 +712,6 @@ Value SQVM::Clone(const Value& v) {
     case OT_THREAD:
         Raise(std::string("cloning a ") + TypeName(v._type));
     default:
-        return v;
+        Raise(std::string("cloning a ") + TypeName(v._type));
     }
 }
