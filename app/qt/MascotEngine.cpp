@@ -19,7 +19,16 @@ MascotEngine::~MascotEngine() {
     EndGraphics();
 }
 
+void AppMenuRegistry::Add(int index, const std::optional<std::string>& text, Function function) {
+    m_app->UserMenu().Add(index, text, std::move(function));
+}
+
+void AppMenuRegistry::Remove(int index) {
+    m_app->UserMenu().Remove(index);
+}
+
 void MascotEngine::SetApp(MainApp* app) {
+    m_mainApp = app;
     m_app = app;
 }
 
@@ -64,6 +73,7 @@ bool MascotEngine::StartGraphics(const MzScreenRect& client) {
     MzRenderPassList().Add(&m_normalPass);
     SetWorldBox(client);
     m_objects.NewList();
+    RegisterScriptAPI(&m_menuRegistry);
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include "MzObject.h"
 #include "MzRenderPass.h"
 #include "QtGLSurface.h"
+#include "ScriptAPI.h"
 
 #include <memory>
 #include <string>
@@ -28,6 +29,17 @@ class AppInputWindow : public MzInputWindow {
 
   private:
     const MzApp*& m_app;
+};
+
+// The script API's view of the pop-up menu: the application's registry of script items.
+class AppMenuRegistry : public MzScriptMenuRegistry {
+  public:
+    explicit AppMenuRegistry(MainApp*& app) : m_app(app) {}
+    void Add(int index, const std::optional<std::string>& text, Function function) override;
+    void Remove(int index) override;
+
+  private:
+    MainApp*& m_app;
 };
 
 class MascotEngine : public MzAppEngine {
@@ -59,8 +71,10 @@ class MascotEngine : public MzAppEngine {
     void SetWorldBox(const MzScreenRect& client);
 
     QtMainWindow* m_window = nullptr;
+    MainApp* m_mainApp = nullptr;
     const MzApp* m_app = nullptr;
     AppInputWindow m_inputWindow{m_app};
+    AppMenuRegistry m_menuRegistry{m_mainApp};
     MzInput m_input;
     AppConfig m_config;
     std::unique_ptr<QtGLSurface> m_surface;
