@@ -156,6 +156,75 @@ class HostTest(unittest.TestCase):
             self.assertEqual(m.wait_exit(2.0), 0)
 
 
+@unittest.skipUnless(tools_present(), "Xvfb, openbox, trayer, xdotool and x11-utils are needed")
+class CharacterTest(unittest.TestCase):
+    """A character standing in the middle of the screen (folder "walker")."""
+
+    def start(self, d):
+        m = Mascot(d, "walker")
+        try:
+            w = wait_for(lambda: d.windows(name="E2E Walker"), timeout=20, what="the main window")[0]
+            wait_for(lambda: "walker ready" in m.log(), timeout=20, what="the start-up script")
+            shape = wait_for(lambda: nonzero(d.shape_extents(w)), what="the character's shape")
+        except BaseException:
+            m.__exit__(None, None, None)
+            raise
+        return m, w, shape
+
+    def test_shape_covers_the_character_and_not_the_corners(self):
+        with Desktop() as d:
+            m, w, (x, y, width, height) = self.start(d)
+            with m:
+                self.assertTrue(0 < width < d.width // 2 and 0 < height < d.height // 2)
+                cx, cy = x + width // 2, y + height // 2
+                self.assertTrue(abs(cx - d.width // 2) < d.width // 4, (x, y, width, height))
+                for corner in ((0, 0), (d.width - 1, d.height - 1)):
+                    self.assertFalse(x <= corner[0] < x + width and y <= corner[1] < y + height)
+
+    def test_left_drag_moves_and_calls_back_click_does_not(self):
+        with Desktop() as d:
+            m, w, (x, y, width, height) = self.start(d)
+            with m:
+                cx, cy = x + width // 2, y + height // 2
+                d.xdotool("mousemove", cx, cy, "click", "1")
+                time.sleep(0.3)  # a few frames: a click without movement catches nothing
+                self.assertNotIn("catch", m.log())
+                d.xdotool("mousemove", cx, cy, "mousedown", "1")
+                for step in range(1, 11):
+                    d.xdotool("mousemove", cx - 20 * step, cy)
+                    time.sleep(0.03)
+                d.xdotool("mouseup", "1")
+                wait_for(lambda: "release" in m.log(), what="the release callback")
+                self.assertIn("catch", m.log())
+                moved = d.shape_extents(w)
+                self.assertLess(moved[0], x - 100, (x, moved))
+
+    def test_middle_drag_turns(self):
+        with Desktop() as d:
+            m, w, before = self.start(d)
+            with m:
+                cx, cy = before[0] + before[2] // 2, before[1] + before[3] // 2
+                d.xdotool("mousemove", cx, cy, "mousedown", "2")
+                for step in range(1, 11):
+                    d.xdotool("mousemove", cx + 15 * step, cy)
+                    time.sleep(0.03)
+                d.xdotool("mouseup", "2")
+                wait_for(lambda: d.shape_extents(w)[2] != before[2], timeout=5, what="the shape to turn")
+
+    def test_right_click_on_character_opens_menu_and_exit_ends(self):
+        with Desktop() as d:
+            m, w, (x, y, width, height) = self.start(d)
+            with m:
+                d.xdotool("mousemove", x + width // 2, y + height // 2, "click", "3")
+                m.menu_window()
+                m.choose(EXIT)
+                self.assertEqual(m.wait_exit(1.0), 0)
+
+
+def nonzero(extents):
+    return extents if extents and extents[2] > 0 and extents[3] > 0 else None
+
+
 class CommandLineTest(unittest.TestCase):
     def run_mascot(self, *args):
         return subprocess.run([MASCOT, *args], capture_output=True, text=True, timeout=20)
