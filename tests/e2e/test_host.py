@@ -211,6 +211,31 @@ class CharacterTest(unittest.TestCase):
                 d.xdotool("mouseup", "2")
                 wait_for(lambda: d.shape_extents(w)[2] != before[2], timeout=5, what="the shape to turn")
 
+    def test_pause_stops_the_motion_and_resume_restarts_it(self):
+        def shapes(w, seconds=1.5):
+            seen, end = set(), time.monotonic() + seconds
+            while time.monotonic() < end:
+                seen.add(d.shape_extents(w))
+                time.sleep(0.05)
+            return seen
+
+        def menu_at(x, y, row):
+            d.xdotool("mousemove", x, y, "click", "3")
+            m.menu_window()
+            m.choose(row)
+
+        with Desktop() as d:
+            m, w, (x, y, width, height) = self.start(d)
+            with m:
+                cx, cy = x + width // 2, y + height // 2
+                self.assertGreater(len(shapes(w)), 1)  # the stand motion moves the silhouette
+                menu_at(cx, cy, PAUSE)
+                time.sleep(0.2)
+                self.assertEqual(len(shapes(w)), 1)
+                self.assertIsNone(m.proc.poll())
+                menu_at(cx, cy, PAUSE)
+                self.assertGreater(len(shapes(w)), 1)
+
     def test_right_click_on_character_opens_menu_and_exit_ends(self):
         with Desktop() as d:
             m, w, (x, y, width, height) = self.start(d)
