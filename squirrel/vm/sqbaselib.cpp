@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "sqvm.h"
 
@@ -342,19 +343,37 @@ SQInteger array_reverse(V v) {
     return 1;
 }
 
+// The classic heap sort with children at 2*root and 2*root+1: the order in which it compares
+// elements (visible through comparators and errors) and places equal ones matches upstream's.
+void SiftDown(std::vector<Value>& a, size_t root, size_t bottom, const std::function<SQInteger(const Value&, const Value&)>& cmp) {
+    while (root * 2 <= bottom) {
+        size_t maxChild = root * 2;
+        if (root * 2 != bottom && cmp(a[root * 2], a[root * 2 + 1]) <= 0) maxChild = root * 2 + 1;
+        if (cmp(a[root], a[maxChild]) >= 0) return;
+        std::swap(a[root], a[maxChild]);
+        root = maxChild;
+    }
+}
+
 SQInteger array_sort(V v) {
     Value fn = Nargs(v) > 1 ? Arg(v, 2) : Value();
+    Value self = Arg(v, 1);
     std::vector<Value> items = Items(v);
-    auto less = [&](const Value& a, const Value& b) {
-        if (fn.IsNull()) return v->Compare(a, b) < 0;
+    auto cmp = [&](const Value& a, const Value& b) -> SQInteger {
+        if (fn.IsNull()) return v->Compare(a, b);
         Value r = Invoke(v, fn, {v->roottable, a, b});
-        if (r._type != OT_INTEGER && r._type != OT_FLOAT)
-            v->Raise("numeric value expected as return value of the compare function");
-        return r._type == OT_INTEGER ? r.Int() < 0 : r.Float() < 0;
+        if (r._type != OT_INTEGER) v->Raise("numeric value expected as return value of the compare function");
+        return r.Int();
     };
-    std::stable_sort(items.begin(), items.end(), less);
-    Items(v) = std::move(items);
-    v->Push(Arg(v, 1));
+    if (items.size() > 1) {
+        for (size_t i = items.size() / 2 + 1; i-- > 0;) SiftDown(items, i, items.size() - 1, cmp);
+        for (size_t i = items.size() - 1; i >= 1; --i) {
+            std::swap(items[0], items[i]);
+            SiftDown(items, 0, i - 1, cmp);
+        }
+    }
+    self.As<SQArray>()->items = std::move(items);
+    v->Push(self);
     return 1;
 }
 

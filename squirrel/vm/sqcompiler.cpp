@@ -62,7 +62,7 @@ class Compiler {
   private:
     // --- emission -------------------------------------------------------------------------
     int32_t Emit(SQOpcode op, int32_t arg = 0, int a = 0, int b = 0) {
-        int32_t line = lex_.prevTokenLine;
+        int32_t line = forcedLine_ >= 0 ? forcedLine_ : lex_.prevTokenLine;
         if (fs_->lastLine != line) {
             fs_->proto->lines.push_back({int32_t(fs_->proto->code.size()), line});
             fs_->lastLine = line;
@@ -178,6 +178,7 @@ class Compiler {
     FuncState* fs_ = nullptr;
     int token_ = 0;
     bool pendingUnary_ = false;
+    int32_t forcedLine_ = -1;  // line recorded for the next instruction instead of the current one
     std::string enumName_; // the first operand of the binary chain is already parsed
 };
 
@@ -1268,10 +1269,13 @@ void Compiler::Call(ExpState& e) {
         Emit(OP_LOAD, 0);
         break;
     }
-    Lex(); // (
+    int32_t callLine = lex_.tokenLine;  // a call reports the line of its '('
+    Lex();
     int32_t nargs = Arguments();
+    forcedLine_ = callLine;
     // a table literal right after the call is passed as one more argument (call initializer)
     Emit(OP_CALL, nargs + 1);
+    forcedLine_ = -1;
     Adjust(-(nargs + 1));
     e.kind = ExpKind::Value;
     if (token_ == '{' && lex_.tokenLine == lex_.prevTokenLine) InitializerBlock();
