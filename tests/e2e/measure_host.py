@@ -1,10 +1,15 @@
 """Measures the running program on a 1920 x 1080 Xvfb desktop: time from start to the first shaped
-frame (the window is mapped only after it), CPU use of the whole process over a period, resident memory.
+frame (the window is mapped only after it), frames per second (from the "frames N" lines the folder's
+script logs every second), CPU use of the whole process over a period, resident memory.
 
-Usage: MZ_MASCOT=build/dev/app/qt/mascot python3 tests/e2e/measure_host.py [FOLDER] [SECONDS]"""
+Usage: MZ_MASCOT=build/dev/app/qt/mascot python3 tests/e2e/measure_host.py [FOLDER] [SECONDS]
+(FOLDER defaults to folders/bench: the sample character walking to and fro)"""
 
 import os
+import re
+import subprocess
 import sys
+import tempfile
 import time
 
 from desktop import Desktop, stop, wait_for
@@ -27,21 +32,28 @@ def rss_mib(pid):
 
 
 def main():
-    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "folders", "hello")
+    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "folders", "bench")
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 30.0
     mascot = os.environ.get("MZ_MASCOT", "mascot")
     with Desktop(1920, 1080) as d:
         start = time.monotonic()
-        proc = d.spawn([mascot, folder])
+        log = tempfile.TemporaryFile("w+")
+        proc = d.spawn([mascot, "--log-stderr", folder], stdout=log, stderr=subprocess.STDOUT)
         try:
             wait_for(lambda: d.windows(classname="mascot") and any(
                 d.info(w)["width"] == 1920 for w in d.windows(classname="mascot")), timeout=20,
                 interval=0.005, what="the first frame")
             first_frame = time.monotonic() - start
             time.sleep(2.0)
+            log.seek(0)
+            counted = len(re.findall(r"^frames \d+$", log.read(), re.M))
             cpu0, t0 = cpu_seconds(proc.pid), time.monotonic()
             time.sleep(seconds)
             cpu = (cpu_seconds(proc.pid) - cpu0) / (time.monotonic() - t0) * 100
+            log.seek(0)
+            frames = [int(n) for n in re.findall(r"^frames (\d+)$", log.read(), re.M)][counted:]
+            if frames:
+                print(f"frames per second: {sum(frames) / len(frames):.1f} (min {min(frames)}, max {max(frames)})")
             print(f"first shaped frame: {first_frame * 1000:.0f} ms")
             print(f"cpu over {seconds:.0f} s: {cpu:.1f} % of one core")
             print(f"resident memory: {rss_mib(proc.pid):.0f} MiB")
