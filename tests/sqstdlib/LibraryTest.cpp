@@ -108,12 +108,30 @@ TEST_F(LibraryTest, ScriptsSeeEveryLibrary) {
          "3 2 true true"},
         {"local d = date(86400 * 365, 'u'); print(d.year + \"-\" + d.month + \"-\" + d.day)", "1971-0-1"},
         {"print(getenv(\"SQSTDLIB_SURELY_UNSET\") == null)", "true"},
+        {"printf(\"%d-%s\", 1, \"a\")", "1-a"},
         {"regexp(\"(a\")", "error: expected paren"},
         {"format(\"%d\", \"x\")", "error: integer expected for the specified format"},
         {"blob(-1)", "error: cannot create blob with negative size"},
         {"remove(\"missing.txt\")", "error: remove() failed"},
         {"file(\"missing.txt\", \"r\")", "error: cannot open file"},
         {"dofile(\"missing.nut\")", "error: cannot open the file"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Run(c.script), c.expected) << c.script;
+}
+
+// Methods called on the wrong object, or on copies that never ran a constructor, raise errors.
+TEST_F(LibraryTest, InstancesWithoutTheirDataAreRejected) {
+    struct Case {
+        const char* script;
+        const char* expected;
+    } cases[] = {
+        {"(clone regexp(\"a\")).match(\"a\")", "error: invalid regexp instance"},
+        {"regexp.match.call(blob(), \"a\")", "error: invalid regexp instance"},
+        {"local f = file(\"w.bin\", \"wb\"); (clone f).len()", "error: invalid stream instance"},
+        {"blob.readn.call(regexp(\"a\"), 'b')", "error: invalid stream instance"},
+        {"local c = clone blob(2); c[1] = 7; print(c[1] + \" \" + c.len())", "7 2"},
+        {"class B extends blob { function size() { return len() } } print(B(3).size())", "3"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Run(c.script), c.expected) << c.script;
