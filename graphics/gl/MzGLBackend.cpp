@@ -26,20 +26,52 @@ struct GLGraveyard {
     std::vector<GLuint> buffers, vertexArrays, textures, framebuffers, renderbuffers;
 };
 
+// The GL side of a prim's vertex buffer with its index buffer, welded (see Weld).
 class GLBuffer : public MzGpuResource {
   public:
     std::shared_ptr<GLGraveyard> graveyard;
     GLuint buffer = 0;
+    GLuint elements = 0;
     GLuint vertexArray = 0;
     uint32_t revision = 0;
+    uint32_t indexRevision = 0;
+    const MzIndexBuffer* indexSource = nullptr;
     int32_t formatId = -1;
 
     ~GLBuffer() override {
         if (graveyard == nullptr || !graveyard->alive) return;
         if (buffer != 0) graveyard->buffers.push_back(buffer);
+        if (elements != 0) graveyard->buffers.push_back(elements);
         if (vertexArray != 0) graveyard->vertexArrays.push_back(vertexArray);
     }
 };
+
+// Prims are unindexed triangle lists, so every corner is its own vertex. Identical vertices become
+// one here and the indices are remapped: the vertex shader (skinning and lighting, the largest cost
+// on a software rasteriser) then runs once per distinct vertex. Indices beyond the buffer draw
+// vertex 0 instead of reading outside it.
+void Weld(const MzVertexBuffer& vb, const MzIndexBuffer& ib, size_t stride, std::vector<uint8_t>* vertices,
+          std::vector<uint16_t>* indices) {
+    const uint32_t n = vb.vertexCount;
+    auto at = [&](uint32_t i) { return vb.data.data() + i * stride; };
+    std::vector<uint32_t> order(n);
+    for (uint32_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const int c = std::memcmp(at(a), at(b), stride);
+        return c < 0 || (c == 0 && a < b);
+    });
+    std::vector<uint16_t> remap(n);
+    vertices->clear();
+    for (uint32_t k = 0; k < n; ++k) {
+        if (k == 0 || std::memcmp(at(order[k]), at(order[k - 1]), stride) != 0)
+            vertices->insert(vertices->end(), at(order[k]), at(order[k]) + stride);
+        remap[order[k]] = static_cast<uint16_t>(vertices->size() / stride - 1);
+    }
+    indices->resize(ib.data.size());
+    for (size_t i = 0; i < ib.data.size(); ++i)
+        (*indices)[i] = ib.data[i] < n ? remap[ib.data[i]] : 0;
+}
 
 class GLTexture : public MzGpuResource {
   public:
@@ -381,6 +413,7 @@ GLBuffer* MzGLBackend::Impl::Upload(const MzVertexBuffer& vb, const MzIndexBuffe
         made->graveyard = graveyard;
         gl->glGenVertexArrays(1, &made->vertexArray);
         gl->glGenBuffers(1, &made->buffer);
+        gl->glGenBuffers(1, &made->elements);
         made->formatId = vb.formatId;
         made->revision = vb.revision - 1;
         BindVertexArray(made->vertexArray);
@@ -406,30 +439,22 @@ GLBuffer* MzGLBackend::Impl::Upload(const MzVertexBuffer& vb, const MzIndexBuffe
         res = static_cast<GLBuffer*>(vb.gpu.get());
     }
     BindVertexArray(res->vertexArray);
-    if (res->revision != vb.revision) {
-        gl->glBindBuffer(GL_ARRAY_BUFFER, res->buffer);
-        gl->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vb.data.size()), vb.data.data(),
-                         GL_STATIC_DRAW);
-        res->revision = vb.revision;
-        ++stats.bufferUploads;
-    }
-    auto* ires = dynamic_cast<GLBuffer*>(ib.gpu.get());
-    if (ires == nullptr || ires->graveyard != graveyard) {
-        auto made = std::make_unique<GLBuffer>();
-        made->graveyard = graveyard;
-        gl->glGenBuffers(1, &made->buffer);
-        made->revision = ib.revision - 1;
-        ib.gpu = std::move(made);
-        ires = static_cast<GLBuffer*>(ib.gpu.get());
-    }
+    if (res->revision == vb.revision && res->indexRevision == ib.revision && res->indexSource == &ib)
+        return res;
+    std::vector<uint8_t> vertices;
+    std::vector<uint16_t> indices;
+    Weld(vb, ib, static_cast<size_t>(MzGetVertexFormat(vb.formatId)->stride), &vertices, &indices);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, res->buffer);
+    gl->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size()), vertices.data(),
+                     GL_STATIC_DRAW);
     // The element buffer binding is part of the vertex array's state.
-    gl->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ires->buffer);
-    if (ires->revision != ib.revision) {
-        gl->glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(ib.data.size() * sizeof(uint16_t)),
-                         ib.data.data(), GL_STATIC_DRAW);
-        ires->revision = ib.revision;
-        ++stats.bufferUploads;
-    }
+    gl->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, res->elements);
+    gl->glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint16_t)),
+                     indices.data(), GL_STATIC_DRAW);
+    res->revision = vb.revision;
+    res->indexRevision = ib.revision;
+    res->indexSource = &ib;
+    ++stats.bufferUploads;
     return res;
 }
 
