@@ -14,7 +14,10 @@ constexpr size_t kMaxProgram = 10000;
 constexpr int kUnbounded = -1;
 // Groups nest at most this deep: parsing and emission recurse once per level.
 constexpr int kMaxDepth = 200;
-// Beyond this many (split, position) states the explored set is kept sparse.
+// The explored (split, position) states start in a hash set, so that a search touching few states
+// costs nothing in proportion to the text; past kSparseStates they move to a bitset over all states,
+// unless that would exceed kMaxBitsetStates bits.
+constexpr size_t kSparseStates = 4096;
 constexpr size_t kMaxBitsetStates = size_t(1) << 27;
 
 bool IsWordChar(unsigned char c) {
@@ -492,8 +495,9 @@ struct Matcher {
     std::string_view text;
     bool wholeText;
     std::vector<std::ptrdiff_t> slots;
-    std::vector<uint64_t> visited;       // one bit per (split, position) when small enough
-    std::unordered_set<uint64_t> sparse; // otherwise the explored states themselves
+    std::unordered_set<uint64_t> sparse; // explored states while few
+    std::vector<uint64_t> visited;       // then one bit per (split, position)
+    size_t stateCount;
     size_t rowLength;
 
     struct Job {
@@ -505,11 +509,22 @@ struct Matcher {
 
     bool FirstVisit(int splitRow, std::ptrdiff_t pos) {
         size_t bit = static_cast<size_t>(splitRow) * rowLength + static_cast<size_t>(pos);
-        if (visited.empty()) return sparse.insert(bit).second;
+        if (visited.empty()) {
+            if (!sparse.insert(bit).second) return false;
+            if (sparse.size() > kSparseStates && stateCount <= kMaxBitsetStates) MoveToBitset();
+            return true;
+        }
         uint64_t mask = uint64_t(1) << (bit & 63);
         if (visited[bit >> 6] & mask) return false;
         visited[bit >> 6] |= mask;
         return true;
+    }
+
+    void MoveToBitset() {
+        visited.assign((stateCount + 63) / 64, 0);
+        for (uint64_t bit : sparse)
+            visited[bit >> 6] |= uint64_t(1) << (bit & 63);
+        sparse = {};
     }
 
     bool WordAt(std::ptrdiff_t pos) const {
@@ -590,10 +605,10 @@ struct Matcher {
 } // namespace
 
 bool Regex::Run(std::string_view text, bool wholeText, std::vector<RexSpan>& spans) const {
-    Matcher m{prog_, text, wholeText, {}, {}, {}, text.size() + 1, {}};
+    const size_t rowLength = text.size() + 1;
+    Matcher m{prog_,     text, wholeText, {}, {}, {}, static_cast<size_t>(splitCount_) * rowLength,
+              rowLength, {}};
     m.slots.assign(2 * (groupCount_ + 1), -1);
-    const size_t states = static_cast<size_t>(splitCount_) * m.rowLength;
-    if (states <= kMaxBitsetStates) m.visited.assign((states + 63) / 64, 0);
     const std::ptrdiff_t last = (wholeText || anchored_) ? 0 : static_cast<std::ptrdiff_t>(text.size());
     for (std::ptrdiff_t start = 0; start <= last; ++start) {
         std::fill(m.slots.begin(), m.slots.end(), -1);
