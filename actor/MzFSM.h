@@ -18,7 +18,10 @@ class MzFSMState {
     MzFSMState() = default;
     MzFSMState(const MzFSMState&) = delete;
     MzFSMState& operator=(const MzFSMState&) = delete;
-    virtual ~MzFSMState() = default;
+    // A state destroyed while it is set in a machine leaves it without a current state (not ended).
+    virtual ~MzFSMState() {
+        if (manager != nullptr) manager->Forget(this);
+    }
 
     virtual void Start(T /*owner*/) {}
     virtual void End(T /*owner*/) {}
@@ -35,9 +38,11 @@ class MzFSMManager {
     explicit MzFSMManager(T owner) : m_owner(owner) {}
     MzFSMManager(const MzFSMManager&) = delete;
     MzFSMManager& operator=(const MzFSMManager&) = delete;
-    // Ends the current state, unless the machine is destroyed from inside one of its states.
+    // Ends the current state, unless the machine is destroyed from inside one of its states; the
+    // state is released from the machine either way.
     virtual ~MzFSMManager() {
         if (m_runningState == nullptr) EndState();
+        if (m_current != nullptr && m_current->manager == this) m_current->manager = nullptr;
     }
 
     MzFSMState<T>* Current() const { return m_current; }
@@ -47,7 +52,8 @@ class MzFSMManager {
         if (m_current == nullptr) return;
         EndChain(m_current);
         Run(m_current, [this](MzFSMState<T>* state) { state->End(m_owner); });
-        m_current->manager = nullptr;
+        // A state that was taken over by another machine meanwhile stays with that one.
+        if (m_current != nullptr && m_current->manager == this) m_current->manager = nullptr;
         m_current = nullptr;
     }
 
@@ -55,9 +61,12 @@ class MzFSMManager {
         if (m_runningState != nullptr && m_runningState != newState) return;
         EndState();
         if (newState != nullptr) {
-            if (newState->manager != nullptr)
+            if (newState->manager != nullptr) {
                 MzErrorBox("ERROR",
                            "１つのMzFSMStateインスタンスを複数のMzFSMManagerに設定することはできません。");
+                // The state belongs to the last machine only; the other one no longer runs it.
+                if (newState->manager != this) newState->manager->Forget(newState);
+            }
             newState->manager = this;
         }
         m_current = newState;
@@ -71,6 +80,12 @@ class MzFSMManager {
     }
 
   private:
+    friend class MzFSMState<T>;
+    void Forget(MzFSMState<T>* state) {
+        if (m_current == state) m_current = nullptr;
+        if (m_runningState == state) m_runningState = nullptr;
+    }
+
     template <typename Operation>
     void Run(MzFSMState<T>* state, Operation operation) {
         m_runningState = state;

@@ -98,7 +98,18 @@ TEST_F(MzFSMTest, StateInTwoMachinesIsReportedAndMoves) {
     EXPECT_EQ(views.errorBox.shown[0],
               "ERROR : １つのMzFSMStateインスタンスを複数のMzFSMManagerに設定することはできません。");
     EXPECT_EQ(shared.manager, &machine);
+    EXPECT_EQ(other.Current(), nullptr);
     EXPECT_EQ(views.Flushed(), "");
+}
+
+TEST_F(MzFSMTest, DestroyedStateLeavesTheMachine) {
+    {
+        TestState a("a");
+        machine.ChangeState(&a);
+    }
+    EXPECT_EQ(machine.Current(), nullptr);
+    machine.Loop();
+    EXPECT_EQ(owner.events, (Events{"start a"}));
 }
 
 TEST(MzFSM, DestructionEndsTheCurrentState) {

@@ -28,8 +28,9 @@ struct FakeMascot {
         return value;
     }
 
-    MzFSMManager<FakeMascot*> machine{this};
+    // The state outlives the machine, whose destruction ends it.
     MzSquirrelFSMState<FakeMascot*> state;
+    MzFSMManager<FakeMascot*> machine{this};
 };
 
 FakeMascot* g_mascot = nullptr;
