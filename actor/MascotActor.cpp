@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <unordered_map>
 
 namespace {
 
@@ -21,6 +22,12 @@ constexpr const char* kPushFailed = "Push(): could not create INSTANCE (check re
 
 // The address of this object is the type tag of cpp_Mascot.
 const int s_typeTag = 0;
+
+// Registered mascots by id, from OnCreate to the end of their destruction.
+std::unordered_map<std::int32_t, MascotActor*>& LiveMascots() {
+    static std::unordered_map<std::int32_t, MascotActor*> mascots;
+    return mascots;
+}
 
 } // namespace
 
@@ -38,10 +45,12 @@ MascotActor::MascotActor(const std::string& modelPath, std::int32_t count, float
 }
 
 MascotActor::~MascotActor() {
-    if (fsm.RunningState() == nullptr) fsm.EndState();
+    if (fsm.RunningState() == nullptr) EndState();
     // A mascot deleted without OnRemove must not stay in the lists.
     if (model.flags & kModelInDrawList) OnRemove();
     motion.Start(nullptr);
+    auto live = LiveMascots().find(id);
+    if (live != LiveMascots().end() && live->second == this) LiveMascots().erase(live);
 }
 
 void MascotActor::OnCreate() {
@@ -49,6 +58,7 @@ void MascotActor::OnCreate() {
     model.flags |= kModelInDrawList;
     pickObject.Bind(&model, id);
     if (g_objectManager != nullptr) g_objectManager->Add(&pickObject);
+    LiveMascots()[id] = this;
 }
 
 void MascotActor::OnRemove() {
@@ -156,14 +166,20 @@ void MascotActor::SetMotion(const std::string& name) {
 }
 
 bool MascotActor::ChangeState(const HSQOBJECT& stateObject) {
-    if (fsm.RunningState() != nullptr && fsm.RunningState() != &state) return true;
+    if (m_endingState || (fsm.RunningState() != nullptr && fsm.RunningState() != &state)) return true;
     MzSquirrelValue instance;
     if (!NewInstance(MzSquirrel::GetVM(), id, &instance)) return false;
-    fsm.EndState();
+    EndState();
     state.stateObject = MzSquirrelValue(stateObject);
     state.ownerInstance = instance;
     fsm.ChangeState(&state);
     return true;
+}
+
+void MascotActor::EndState() {
+    m_endingState = true;
+    fsm.EndState();
+    m_endingState = false;
 }
 
 // ---------------------------------------------------------------- callbacks
@@ -232,6 +248,6 @@ void MascotActor::BindInstance(HSQUIRRELVM vm, SQInteger index, std::int32_t mas
 }
 
 MascotActor* MascotActor::FromId(std::int32_t mascotId) {
-    if (mascotId == 0 || g_actorManager == nullptr) return nullptr;
-    return dynamic_cast<MascotActor*>(g_actorManager->Find(mascotId));
+    auto live = LiveMascots().find(mascotId);
+    return live != LiveMascots().end() ? live->second : nullptr;
 }

@@ -2,8 +2,9 @@
 // position inside the world box, a state machine of script states and three script callbacks.
 //
 // Scripts hold mascots through cpp_Mascot instances. An instance stores the mascot's actor id, not a
-// pointer, and every method finds the mascot through the actor manager: an instance that outlives its
-// mascot (killed and removed) then fails cleanly instead of reaching freed memory.
+// pointer, and every method looks the mascot up among the live ones: an instance that outlives its
+// mascot then fails cleanly instead of reaching freed memory. A mascot stays live until the end of
+// its destruction, so that the End of its last state can still steer it.
 #pragma once
 
 #include "MzActor.h"
@@ -60,7 +61,8 @@ class MascotActor : public MzActor, public MzCatchable {
     void SetMotion(const std::string& name);
 
     // Ends the current script state and starts `stateObject` with a new instance of this mascot.
-    // False (nothing changed) when no instance can be made.
+    // False (nothing changed) when no instance can be made. Refused, like a change the machine
+    // refuses, from inside the End of the state being left (it would end that state again, endlessly).
     bool ChangeState(const HSQOBJECT& stateObject);
     void SetCallback_Loop(const HSQOBJECT& environment, const HSQOBJECT& function);
     void SetCallback_Catch(const HSQOBJECT& environment, const HSQOBJECT& function);
@@ -75,7 +77,7 @@ class MascotActor : public MzActor, public MzCatchable {
     static bool NewInstance(HSQUIRRELVM vm, std::int32_t mascotId, MzSquirrelValue* out);
     // Binds the instance at `index` of the VM stack to the mascot `mascotId`.
     static void BindInstance(HSQUIRRELVM vm, SQInteger index, std::int32_t mascotId);
-    // The live mascot a bound instance refers to, or null when it has been removed.
+    // The live mascot a bound instance refers to, or null when it has been destroyed.
     static MascotActor* FromId(std::int32_t mascotId);
 
     MzModel model;
@@ -98,8 +100,11 @@ class MascotActor : public MzActor, public MzCatchable {
     MzSquirrelFunction onRelease;
 
   private:
+    void EndState();
     void Turn();
     void ClampIntoWorldBox();
     // Calls `callback` with a new instance of this mascot.
     void CallWithInstance(const MzSquirrelFunction& callback);
+
+    bool m_endingState = false;
 };

@@ -197,6 +197,24 @@ TEST_F(ScriptMascotTest, RemovedMascotsFailCleanly) {
     EXPECT_EQ(Log(), "0\r\nthe mascot has been removed\r\nthe mascot has been removed\r\n");
 }
 
+TEST_F(ScriptMascotTest, KilledMascotEndsItsStateWithAWorkingInstance) {
+    ASSERT_TRUE(
+        Run("class Leaving {\n"
+            "  Start = null\n"
+            "  Loop = null\n"
+            "  function End(m) { print(\"end at \" + m.GetPosX() + \"\\n\"); m.ChangeState(Leaving()) }\n"
+            "}\n"
+            "m <- cpp_Mascot(" +
+            BoxOptions() +
+            ")\n"
+            "m.SetPos(3.0, 0.0, 0.0)\n"
+            "m.ChangeState(Leaving())\n"
+            "m.Kill()\n"));
+    Frame();
+    EXPECT_TRUE(Mascots().empty());
+    EXPECT_EQ(Log(), "end at 3\r\n");
+}
+
 TEST_F(ScriptMascotTest, ReplacedClassCannotMakeInstancesButTheFrameGoesOn) {
     ASSERT_TRUE(Run("m <- cpp_Mascot(" + BoxOptions() +
                     ")\n"
