@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace importtest {
 
 inline std::string Dae(const std::string& body) {
@@ -31,9 +33,10 @@ inline std::string Scene(const std::string& nodes) {
 class TempFile {
   public:
     explicit TempFile(const std::string& content, const std::string& name = "test.dae") {
-        dir_ = std::filesystem::path(testing::TempDir()) /
-               ("import-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::path(testing::TempDir()) /
+            ("import-" + std::to_string(getpid()) + "-" + std::to_string(reinterpret_cast<uintptr_t>(this)) +
+             "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
         path_ = (dir_ / name).string();
         std::ofstream(path_, std::ios::binary) << content;
