@@ -234,3 +234,26 @@ TEST(KeyFrameList, RecordsAreCreatedEmptyAndKeptInElementOrder) {
         order.push_back(h);
     EXPECT_EQ(order, (std::vector<uint32_t>{1, 2, 3}));
 }
+
+TEST(ImportMotion, AJointWithoutKeysBetweenAnimatedOnesPassesTheIdentity) {
+    MzModel model;
+    MzJoint* root = model.CreateJoint();
+    root->name = "Root";
+    MzJoint* middle = model.CreateJoint();
+    middle->name = "Middle";
+    middle->SetParent(root);
+    MzJoint* tip = model.CreateJoint();
+    tip->name = "Tip";
+    tip->SetParent(middle);
+    TempFile file(Motion(Channel("Root/rotY.ANGLE", "0", "90") + Channel("Tip/rotY.ANGLE", "0", "90"),
+                         R"(<node id="Root" type="JOINT"><rotate sid="rotY">0 1 0 0</rotate>
+                              <node id="Middle" type="JOINT"><node id="Tip" type="JOINT"><rotate sid="rotY">0 1 0 0</rotate>
+                              </node></node></node>)"));
+    MzMotionData data;
+    MzColladaReader::ReadMotion(file.Path(), data, model, 1.0f);
+    EXPECT_EQ(data.curves[1].keys.Count(), 0u);
+    const Quaternion& q = data.curves[2].keys[0]->rotation;
+    // Only its own turn: the root's is not passed on through the joint without keys.
+    EXPECT_NEAR(q.y, -0.7071068f, 1e-6f);
+    EXPECT_NEAR(q.w, 0.7071068f, 1e-6f);
+}
