@@ -88,6 +88,9 @@ class ScriptVM {
 };
 
 int Run(int argc, char** argv, const Options& options) {
+    // The window's shape, its OpenGL buffers and the mask are all in device pixels; Qt's scaling
+    // of logical pixels would cut the silhouette at the wrong size on high-density screens.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     QApplication qapp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QtErrorBox errorBox;
