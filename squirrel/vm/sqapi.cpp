@@ -1253,7 +1253,7 @@ const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level, SQUnsignedInte
     for (size_t i = p->locals.size(); i-- > 0;) {
         const SQLocalVarInfo& l = p->locals[i];
         const SQString* name = l.name.As<SQString>();
-        if (name->data[0] == '@' && name->data[name->len - 1] != '@') continue;  // compiler temporaries
+        if (name->data[0] == '@' && name->data[name->len - 1] != '@') continue; // compiler temporaries
         if (pc < l.startOp || (l.endOp >= 0 && pc >= l.endOp)) continue;
         if (seen++ == idx) {
             v->Push(v->stack[f.base + l.pos]);

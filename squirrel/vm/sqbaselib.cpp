@@ -345,7 +345,8 @@ SQInteger array_reverse(V v) {
 
 // The classic heap sort with children at 2*root and 2*root+1: the order in which it compares
 // elements (visible through comparators and errors) and places equal ones matches upstream's.
-void SiftDown(std::vector<Value>& a, size_t root, size_t bottom, const std::function<SQInteger(const Value&, const Value&)>& cmp) {
+void SiftDown(std::vector<Value>& a, size_t root, size_t bottom,
+              const std::function<SQInteger(const Value&, const Value&)>& cmp) {
     while (root * 2 <= bottom) {
         size_t maxChild = root * 2;
         if (root * 2 != bottom && cmp(a[root * 2], a[root * 2 + 1]) <= 0) maxChild = root * 2 + 1;
@@ -366,7 +367,8 @@ SQInteger array_sort(V v) {
         return r.Int();
     };
     if (items.size() > 1) {
-        for (size_t i = items.size() / 2 + 1; i-- > 0;) SiftDown(items, i, items.size() - 1, cmp);
+        for (size_t i = items.size() / 2 + 1; i-- > 0;)
+            SiftDown(items, i, items.size() - 1, cmp);
         for (size_t i = items.size() - 1; i >= 1; --i) {
             std::swap(items[0], items[i]);
             SiftDown(items, 0, i - 1, cmp);
@@ -401,9 +403,12 @@ SQInteger CallbackArity(const Value& fn) {
 
 Value CallWithItem(V v, const Value& fn, SQInteger arity, const Value& self, const Value& x, size_t i) {
     switch (arity) {
-    case 1: return Invoke(v, fn, {self, x});
-    case 2: return Invoke(v, fn, {self, x, Value(SQInteger(i))});
-    default: return Invoke(v, fn, {self, x, Value(SQInteger(i)), self});
+    case 1:
+        return Invoke(v, fn, {self, x});
+    case 2:
+        return Invoke(v, fn, {self, x, Value(SQInteger(i))});
+    default:
+        return Invoke(v, fn, {self, x, Value(SQInteger(i)), self});
     }
 }
 
@@ -413,7 +418,8 @@ SQInteger array_map(V v) {
     SQArray* a = NewObject<SQArray>(v->ss);
     Value r(OT_ARRAY, a);
     SQInteger arity = CallbackArity(fn);
-    for (size_t i = 0; i < src.size(); ++i) a->items.push_back(CallWithItem(v, fn, arity, Arg(v, 1), src[i], i));
+    for (size_t i = 0; i < src.size(); ++i)
+        a->items.push_back(CallWithItem(v, fn, arity, Arg(v, 1), src[i], i));
     return Ret(v, r);
 }
 
@@ -507,7 +513,8 @@ SQInteger string_tointeger(V v) {
     char* end = nullptr;
     long long n = std::strtoll(s.c_str(), &end, base);
     if (end == s.c_str()) return Err(v, "cannot convert the string");
-    if (base == 10 && (*end == '.' || *end == 'e' || *end == 'E')) return Ret(v, Value(SQInteger(std::strtod(s.c_str(), nullptr))));
+    if (base == 10 && (*end == '.' || *end == 'e' || *end == 'E'))
+        return Ret(v, Value(SQInteger(std::strtod(s.c_str(), nullptr))));
     return Ret(v, Value(SQInteger(n)));
 }
 
@@ -659,7 +666,8 @@ SQInteger thread_call(V v) {
     t->Push(fn);
     t->Push(fn);
     t->Push(t->roottable);
-    for (SQInteger i = 2; i <= n; ++i) t->Push(Arg(v, i));
+    for (SQInteger i = 2; i <= n; ++i)
+        t->Push(Arg(v, i));
     t->state = SQ_VMSTATE_RUNNING;
     t->suspendRequest = false;
     SQRESULT r = sq_call(t, n, SQTrue, SQTrue);
@@ -694,8 +702,12 @@ SQInteger thread_wakeup_impl(V v, bool throwIt) {
     t->Pop(1);
     return Ret(v, result);
 }
-SQInteger thread_wakeup(V v) { return thread_wakeup_impl(v, false); }
-SQInteger thread_wakeupthrow(V v) { return thread_wakeup_impl(v, true); }
+SQInteger thread_wakeup(V v) {
+    return thread_wakeup_impl(v, false);
+}
+SQInteger thread_wakeupthrow(V v) {
+    return thread_wakeup_impl(v, true);
+}
 
 SQInteger thread_getstackinfos(V v) {
     SQVM* t = Arg(v, 1).As<SQVM>();

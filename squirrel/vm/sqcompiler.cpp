@@ -99,7 +99,7 @@ class Compiler {
         Lex();
     }
     std::string ExpectIdentifier() {
-        if (token_ == TK_BASE) {  // older scripts use `base` as a plain name
+        if (token_ == TK_BASE) { // older scripts use `base` as a plain name
             Lex();
             return "base";
         }
@@ -178,8 +178,8 @@ class Compiler {
     FuncState* fs_ = nullptr;
     int token_ = 0;
     bool pendingUnary_ = false;
-    int32_t forcedLine_ = -1;  // line recorded for the next instruction instead of the current one
-    std::string enumName_; // the first operand of the binary chain is already parsed
+    int32_t forcedLine_ = -1; // line recorded for the next instruction instead of the current one
+    std::string enumName_;    // the first operand of the binary chain is already parsed
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -1269,7 +1269,7 @@ void Compiler::Call(ExpState& e) {
         Emit(OP_LOAD, 0);
         break;
     }
-    int32_t callLine = lex_.tokenLine;  // a call reports the line of its '('
+    int32_t callLine = lex_.tokenLine; // a call reports the line of its '('
     Lex();
     int32_t nargs = Arguments();
     forcedLine_ = callLine;
@@ -1338,7 +1338,7 @@ void Compiler::ResolveName(const std::string& name, ExpState& e) {
     }
     Value constant;
     if (ConstantValue(name, constant)) {
-        if (constant._type == OT_TABLE) {  // an enum: members are folded at compile time
+        if (constant._type == OT_TABLE) { // an enum: members are folded at compile time
             e.kind = ExpKind::Enum;
             e.index = Literal(constant);
             enumName_ = name;
@@ -1645,7 +1645,7 @@ void Compiler::FunctionBody(const std::string& name, bool lambda) {
     }
     Lex();
     int32_t nfree = 0;
-    if (token_ == ':') {  // the older free-variable list: values copied when the closure is made
+    if (token_ == ':') { // the older free-variable list: values copied when the closure is made
         Lex();
         Expect('(');
         while (token_ != ')') {
@@ -1660,7 +1660,8 @@ void Compiler::FunctionBody(const std::string& name, bool lambda) {
         }
         Lex();
     }
-    if (varParams && ndefaults > 0) lex_.Error("function with default parameters cannot have variable number of parameters");
+    if (varParams && ndefaults > 0)
+        lex_.Error("function with default parameters cannot have variable number of parameters");
     fs_ = &fs;
     for (auto& p : params) {
         DeclareLocal(p);
@@ -1718,5 +1719,6 @@ void sq_dumpproto(const SQFunctionProto* p) {
         const SQInstruction& ins = p->code[i];
         std::fprintf(stderr, "%3zu %-12s a=%d b=%d arg=%d\n", i, names[ins.op], ins.a, ins.b, ins.arg);
     }
-    for (auto& f : p->functions) sq_dumpproto(f.As<SQFunctionProto>());
+    for (auto& f : p->functions)
+        sq_dumpproto(f.As<SQFunctionProto>());
 }

@@ -226,7 +226,7 @@ void SQVM::CallValue(const Value& fnIn, SQInteger nargs, SQInteger argBase, Valu
             throw;
         }
         nativeDepth--;
-        if (suspendRequest) return;  // the frames stay for sq_wakeupvm
+        if (suspendRequest) return; // the frames stay for sq_wakeupvm
         result = std::move(retval);
         for (SQInteger i = argBase; i < top; ++i)
             stack[i].Null();
@@ -1008,7 +1008,8 @@ void SQVM::Execute(SQInteger entryFrames) {
                     case OT_GENERATOR:
                     case OT_CLASS:
                         break;
-                    case OT_INSTANCE: break;
+                    case OT_INSTANCE:
+                        break;
                     case OT_USERDATA: {
                         Value fn;
                         if (GetMeta(c, MT_NEXTI, fn)) break;

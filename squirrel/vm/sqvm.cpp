@@ -208,7 +208,7 @@ bool SQVM::CallMeta(const Value& obj, SQMetaMethod mm, SQInteger nargs, Value& r
         stack[i] = std::move(stack[i - 1]);
     stack[argBase] = obj;
     bool savedRaise = raiseErrors;
-    raiseErrors = false;  // a metamethod's error is reported where the operation fails
+    raiseErrors = false; // a metamethod's error is reported where the operation fails
     try {
         CallValue(fn, nargs, argBase, result);
     } catch (...) {
@@ -250,7 +250,8 @@ bool SQVM::GetViaMeta(const Value& obj, const Value& key, Value& out) {
         return CallMeta(obj, MT_GET, 2, out);
     } catch (const SQThrow&) {
         if (!lastError.IsNull()) throw;
-        for (SQInteger i = savedTop; i < top; ++i) stack[i].Null();
+        for (SQInteger i = savedTop; i < top; ++i)
+            stack[i].Null();
         top = savedTop;
         return false;
     }
@@ -378,7 +379,8 @@ void SQVM::Set(const Value& obj, const Value& key, const Value& val, bool raw) {
         }
         break;
     }
-    case OT_CLASS: Raise("trying to set 'class'");
+    case OT_CLASS:
+        Raise("trying to set 'class'");
     case OT_USERDATA: {
         if (!raw) {
             Value ignored;

@@ -41,7 +41,7 @@ struct SQVM : SQObjectBase {
     SQInteger nativeDepth = 0;
     SQInteger state = SQ_VMSTATE_IDLE;
     bool suspendRequest = false;
-    bool pendingThrow = false;  // wakeupthrow: raise lastError where the thread suspended
+    bool pendingThrow = false; // wakeupthrow: raise lastError where the thread suspended
     bool errorReported = false;
     bool raiseErrors = true; // whether an uncaught error calls the error handler
     SQUserPointer foreignPtr = nullptr;
