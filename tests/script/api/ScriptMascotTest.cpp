@@ -1,5 +1,6 @@
 // The cpp_Mascot class: construction messages, motion slots, exact argument types, instances, removed
 // mascots, a replaced class, and two mascots driven by states through a few frames.
+#include "InputFixture.h"
 #include "MascotFixture.h"
 
 #include <gtest/gtest.h>
@@ -159,6 +160,40 @@ TEST_F(ScriptMascotTest, CatchAndReleaseCallTheirCallbacks) {
     mascot.CallCatch();
     mascot.CallRelease();
     EXPECT_EQ(Log(), "catch 0\r\nrelease\r\n");
+}
+
+TEST_F(ScriptMascotTest, UserInterfaceCatchesDragsAndReleasesAMascot) {
+    FakeInputWindow mouse;
+    MzInput input;
+    input.window = &mouse;
+    input.mouse.Attach(&mouse, 0);
+    input.mouse.Activate();
+    g_input = &input;
+    ASSERT_TRUE(
+        Run("cpp_NewUserInterface()\n"
+            "m <- cpp_Mascot(" +
+            BoxOptions() +
+            ")\n"
+            "m.SetPos(0.0, 0.0, 10.0)\n"
+            "m.SetCallback_Catch(this, function(mascot) { print(\"catch\\n\") })\n"
+            "m.SetCallback_Release(this, function(mascot) { print(\"release \" + (mascot.GetPosX() > 0.1) + "
+            "\"\\n\") })\n"));
+    Vector4 ndc;
+    graphics.device.Project(Vector4{0, 1, 10, 1}, &ndc);
+    const int x = static_cast<int>((ndc.x + 1) * 200);
+    const int y = static_cast<int>((1 - ndc.y) * 150);
+    auto step = [&](int cx, bool down) {
+        mouse.MoveTo(cx, y);
+        mouse.SetButton(MzMouseState::kLeft, down);
+        input.Update();
+        Frame();
+    };
+    step(x, false); // places the actors
+    step(x, true);
+    step(x + 20, true);
+    step(x + 40, false);
+    g_input = nullptr;
+    EXPECT_EQ(Log(), "catch\r\nrelease true\r\n");
 }
 
 TEST_F(ScriptMascotTest, MotionsAreChosenByNameAndReloadedAtScaleOne) {
