@@ -44,11 +44,14 @@ class LibraryTest : public ::testing::Test {
         v_ = sq_open(1024);
         sq_setprintfunc(v_, Capture, Capture);
         sq_pushroottable(v_);
-        sqstd_register_bloblib(v_);
-        sqstd_register_iolib(v_);
-        sqstd_register_systemlib(v_);
-        sqstd_register_mathlib(v_);
-        sqstd_register_stringlib(v_);
+        const SQInteger top = sq_gettop(v_);
+        SQRESULT (*registrations[])
+        (HSQUIRRELVM) = {sqstd_register_bloblib, sqstd_register_iolib, sqstd_register_systemlib,
+                         sqstd_register_mathlib, sqstd_register_stringlib};
+        for (auto registration : registrations) {
+            EXPECT_TRUE(SQ_SUCCEEDED(registration(v_)));
+            EXPECT_EQ(sq_gettop(v_), top); // each library leaves the stack as it found it
+        }
         sq_pop(v_, 1);
     }
     void TearDown() override {
