@@ -1,5 +1,5 @@
 // The printf-like formatting engine: parses each conversion and renders it through snprintf
-// with a bounded specification, so every conversion's output has a known maximum size.
+// with a bounded directive, so every conversion's output has a known maximum size.
 #include "sqstdformat.h"
 
 #include <cmath>
@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kMaxDigits = 2; // width and precision: at most two digits each
 
-struct Spec {
+struct Directive {
     std::string flags;
     int width = -1;
     int precision = -1;
@@ -43,59 +43,59 @@ int ReadNumber(std::string_view f, size_t& i) {
 }
 
 // Parses the conversion after '%' at `i`; on failure sets `error`.
-bool ParseSpec(std::string_view f, size_t& i, Spec& spec, std::string& error) {
+bool ParseDirective(std::string_view f, size_t& i, Directive& dir, std::string& error) {
     while (i < f.size() && std::strchr("-+ #0", f[i]) && f[i] != '\0')
-        spec.flags += f[i++];
-    spec.width = ReadNumber(f, i);
-    if (spec.width == -2) {
+        dir.flags += f[i++];
+    dir.width = ReadNumber(f, i);
+    if (dir.width == -2) {
         error = "width format too long";
         return false;
     }
     if (i < f.size() && f[i] == '.') {
         ++i;
-        spec.precision = ReadNumber(f, i);
-        if (spec.precision == -2) {
+        dir.precision = ReadNumber(f, i);
+        if (dir.precision == -2) {
             error = "precision format too long";
             return false;
         }
-        if (spec.precision < 0) spec.precision = 0;
+        if (dir.precision < 0) dir.precision = 0;
     }
     if (i >= f.size() || !std::strchr("diuoxXcsfFeEgG", f[i]) || f[i] == '\0') {
         error = "invalid format";
         return false;
     }
-    spec.conversion = f[i++];
+    dir.conversion = f[i++];
     return true;
 }
 
-std::string CSpec(const Spec& spec, const char* length) {
-    std::string s = "%" + spec.flags;
-    if (spec.width >= 0) s += std::to_string(spec.width);
-    if (spec.precision >= 0) s += "." + std::to_string(spec.precision);
-    return s + length + spec.conversion;
+std::string PrintfDirective(const Directive& dir, const char* length) {
+    std::string s = "%" + dir.flags;
+    if (dir.width >= 0) s += std::to_string(dir.width);
+    if (dir.precision >= 0) s += "." + std::to_string(dir.precision);
+    return s + length + dir.conversion;
 }
 
 // Strings are padded here rather than by snprintf so that embedded zero bytes survive.
-void AppendString(const Spec& spec, std::string_view text, std::string& out) {
-    if (spec.precision >= 0 && text.size() > static_cast<size_t>(spec.precision))
-        text = text.substr(0, spec.precision);
-    size_t pad = spec.width > static_cast<int>(text.size()) ? spec.width - text.size() : 0;
-    bool left = spec.flags.find('-') != std::string::npos;
+void AppendString(const Directive& dir, std::string_view text, std::string& out) {
+    if (dir.precision >= 0 && text.size() > static_cast<size_t>(dir.precision))
+        text = text.substr(0, dir.precision);
+    size_t pad = dir.width > static_cast<int>(text.size()) ? dir.width - text.size() : 0;
+    bool left = dir.flags.find('-') != std::string::npos;
     if (!left) out.append(pad, ' ');
     out.append(text);
     if (left) out.append(pad, ' ');
 }
 
-bool AppendConversion(const Spec& spec, const FormatArg& arg, std::string& out, std::string& error) {
+bool AppendConversion(const Directive& dir, const FormatArg& arg, std::string& out, std::string& error) {
     char buffer[512];
     int n = 0;
-    switch (spec.conversion) {
+    switch (dir.conversion) {
     case 's':
         if (arg.kind != FormatArg::Kind::String) {
             error = "string expected for the specified format";
             return false;
         }
-        AppendString(spec, arg.text, out);
+        AppendString(dir, arg.text, out);
         return true;
     case 'd':
     case 'i':
@@ -109,10 +109,11 @@ bool AppendConversion(const Spec& spec, const FormatArg& arg, std::string& out, 
             return false;
         }
         long long value = arg.kind == FormatArg::Kind::Integer ? arg.integer : Truncate(arg.real);
-        if (spec.conversion == 'c')
-            n = std::snprintf(buffer, sizeof buffer, CSpec(spec, "").c_str(), static_cast<int>(value));
+        if (dir.conversion == 'c')
+            n = std::snprintf(buffer, sizeof buffer, PrintfDirective(dir, "").c_str(),
+                              static_cast<int>(value));
         else
-            n = std::snprintf(buffer, sizeof buffer, CSpec(spec, "ll").c_str(), value);
+            n = std::snprintf(buffer, sizeof buffer, PrintfDirective(dir, "ll").c_str(), value);
         break;
     }
     default: {
@@ -121,7 +122,7 @@ bool AppendConversion(const Spec& spec, const FormatArg& arg, std::string& out, 
             return false;
         }
         double value = arg.kind == FormatArg::Kind::Float ? arg.real : static_cast<double>(arg.integer);
-        n = std::snprintf(buffer, sizeof buffer, CSpec(spec, "").c_str(), value);
+        n = std::snprintf(buffer, sizeof buffer, PrintfDirective(dir, "").c_str(), value);
         break;
     }
     }
@@ -148,13 +149,13 @@ bool FormatString(std::string_view format, std::span<const FormatArg> args, std:
             out += format[i++];
             continue;
         }
-        Spec spec;
-        if (!ParseSpec(format, i, spec, error)) return false;
+        Directive dir;
+        if (!ParseDirective(format, i, dir, error)) return false;
         if (next >= args.size()) {
             error = "not enough parameters for the given format string";
             return false;
         }
-        if (!AppendConversion(spec, args[next++], out, error)) return false;
+        if (!AppendConversion(dir, args[next++], out, error)) return false;
     }
     return true;
 }
