@@ -186,6 +186,9 @@ SQRESULT sq_callnative(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger 
     v->nativeDepth--;
     if (v->suspendRequest && ret == SQ_SUSPEND_FLAG) {
         v->frames.pop_back();
+        for (SQInteger i = argBase; i < v->top; ++i)
+            v->stack[i].Null();
+        v->top = argBase;
         return SQ_SUSPEND_FLAG;
     }
     if (ret < 0) {

@@ -24,6 +24,8 @@ SQVM::~SQVM() {
 }
 
 void SQVM::Clear() {
+    CloseOuters(0);
+    retval.Null();
     for (SQInteger i = 0; i < top; ++i)
         stack[i].Null();
     top = 0;
@@ -52,6 +54,7 @@ void SQVM::Mark(std::vector<SQObjectBase*>& gray) {
     mark(lastError);
     mark(errorHandler);
     mark(debugHook);
+    mark(retval);
 }
 
 SQInteger SQVM::StackBase() const {
