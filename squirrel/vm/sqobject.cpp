@@ -28,10 +28,12 @@ static void MarkValue(const Value& v, std::vector<SQObjectBase*>& gray) {
 // ---------------------------------------------------------------------------------------------
 // strings
 
+// Long strings hash a sample of at most 32 bytes plus their length: concatenation in loops
+// interns every intermediate string, and a full hash would make that quadratic.
 SQHash HashString(std::string_view s) {
-    SQHash h = 1469598103934665603ull;
-    for (unsigned char c : s)
-        h = (h ^ c) * 1099511628211ull;
+    SQHash h = 1469598103934665603ull ^ s.size();
+    size_t step = (s.size() >> 5) + 1;
+    for (size_t i = s.size(); i >= step; i -= step) h = (h ^ (unsigned char)s[i - 1]) * 1099511628211ull;
     return h;
 }
 
