@@ -200,14 +200,15 @@ class CharacterTest(unittest.TestCase):
                 time.sleep(0.3)  # a few frames: a click without movement catches nothing
                 self.assertNotIn("catch", m.log())
                 d.xdotool("mousemove", cx, cy, "mousedown", "1")
+                wait_frames(d, w)  # the press is sampled with the cursor still on the character
                 for step in range(1, 11):
                     d.xdotool("mousemove", cx - 20 * step, cy)
                     time.sleep(0.03)
+                wait_frames(d, w)
                 d.xdotool("mouseup", "1")
                 wait_for(lambda: "release" in m.log(), what="the release callback")
                 self.assertIn("catch", m.log())
-                moved = d.shape_extents(w)
-                self.assertLess(moved[0], x - 100, (x, moved))
+                wait_for(lambda: d.shape_extents(w)[0] < x - 100, what="the shape to follow the drag")
 
     def test_middle_drag_turns(self):
         with Desktop() as d:
@@ -215,6 +216,7 @@ class CharacterTest(unittest.TestCase):
             with m:
                 cx, cy = before[0] + before[2] // 2, before[1] + before[3] // 2
                 d.xdotool("mousemove", cx, cy, "mousedown", "2")
+                wait_frames(d, w)
                 for step in range(1, 11):
                     d.xdotool("mousemove", cx + 15 * step, cy)
                     time.sleep(0.03)
@@ -252,6 +254,14 @@ class CharacterTest(unittest.TestCase):
                 m.open_menu_at(x + width // 2, y + height // 2)
                 m.choose(EXIT)
                 self.assertEqual(m.wait_exit(EXIT_LIMIT), 0)
+
+
+def wait_frames(d, w, count=2):
+    """Waits until the shape has changed `count` times: that many frames have run (the
+    character's motion changes its silhouette every frame)."""
+    for _ in range(count):
+        before = d.shape_extents(w)
+        wait_for(lambda: d.shape_extents(w) != before, interval=0.01, what="a frame")
 
 
 def nonzero(extents):
