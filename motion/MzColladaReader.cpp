@@ -58,18 +58,6 @@ void CollectElementKeys(KeyFrameList& list, const collada::Transform& e, uint32_
         }
 }
 
-// The key at `time` on the curve. A node's entries come in ascending time, so a key past the last
-// one is appended directly; AddKey would scan the whole curve from its start for every key, which
-// turns a motion with very many keys quadratic.
-MzMotionKeyFrame* KeyAt(MzMotionCurve& curve, float time) {
-    if (curve.keys.Empty() || !(curve.keys.Last()->time < time)) return curve.AddKey(time);
-    auto* key = new MzMotionKeyFrame;
-    key->time = time;
-    curve.keys.Add(key);
-    if (time > curve.endTime) curve.endTime = time;
-    return key;
-}
-
 // One key of curve k from a merged entry.
 void StoreEntry(MzMotionData& data, uint32_t k, const KeyFrameEntry& entry) {
     Vector4 t = kVec4Origin;
@@ -81,7 +69,7 @@ void StoreEntry(MzMotionData& data, uint32_t k, const KeyFrameEntry& entry) {
             q = Multiply(q, RecordRotation(r));
     }
     if (k >= data.curveCount) return;
-    MzMotionKeyFrame* key = KeyAt(data.curves[k], entry.time);
+    MzMotionKeyFrame* key = data.curves[k].AddKey(entry.time);
     key->translation = t;
     key->rotation = q;
     if (entry.time > data.length) data.length = entry.time;

@@ -24,8 +24,9 @@ MzMotionCurve::~MzMotionCurve() {
 }
 
 MzMotionKeyFrame* MzMotionCurve::AddKey(float time) {
-    auto later =
-        std::find_if(keys.begin(), keys.end(), [time](const MzMotionKeyFrame* k) { return k->time >= time; });
+    // Bisection finds the same place a scan from the first key would, without making imports quadratic.
+    auto later = std::lower_bound(keys.begin(), keys.end(), time,
+                                  [](const MzMotionKeyFrame* k, float t) { return k->time < t; });
     if (later != keys.end() && (*later)->time == time) return *later;
     auto* key = new MzMotionKeyFrame;
     key->time = time;
