@@ -54,7 +54,7 @@ struct ExpState {
 class Compiler {
   public:
     Compiler(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char* source)
-        : v_(v), ss_(v->ss), lex_(read, up), source_(ss_->Str(source)) {}
+        : ss_(v->ss), lex_(read, up), source_(ss_->Str(source)) {}
 
     Value CompileMain();
     SQLexer& Lexer() { return lex_; }
@@ -171,7 +171,6 @@ class Compiler {
     bool ConstantValue(const std::string& name, Value& out);
     Value ParseConstantScalar();
 
-    SQVM* v_;
     SQSharedState* ss_;
     SQLexer lex_;
     Value source_;
@@ -663,7 +662,6 @@ void Compiler::BreakContinue(bool isBreak) {
 
 void Compiler::FunctionStatement() {
     Lex();
-    ExpState target;
     std::string name = ExpectIdentifier();
     Emit(OP_LOAD, 0);
     Emit(OP_PUSHLIT, StringLit(name));

@@ -1,6 +1,10 @@
 // The interpreter loop and the object protocol (get/set/arith/compare) with metamethods.
 #include "sqvm.h"
 
+#include <sys/mman.h>
+
+#include <new>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +16,11 @@
 
 SQVM::SQVM(SQSharedState* s) : ss(s) {
     SQObjectBase::ss = s;
-    stack = static_cast<Value*>(std::calloc(size_t(kStackSize), sizeof(Value)));
+    // reserved, not committed: pages are only touched as deep as the script's calls go
+    void* mem = mmap(nullptr, size_t(kStackSize) * sizeof(Value), PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mem == MAP_FAILED) throw std::bad_alloc();
+    stack = static_cast<Value*>(mem);
     for (SQInteger i = 0; i < 64; ++i)
         stack[i]._type = OT_NULL;
     frames.reserve(64);
@@ -20,7 +28,7 @@ SQVM::SQVM(SQSharedState* s) : ss(s) {
 
 SQVM::~SQVM() {
     Clear();
-    std::free(stack);
+    munmap(stack, size_t(kStackSize) * sizeof(Value));
 }
 
 void SQVM::Clear() {
