@@ -33,7 +33,8 @@ static void MarkValue(const Value& v, std::vector<SQObjectBase*>& gray) {
 SQHash HashString(std::string_view s) {
     SQHash h = 1469598103934665603ull ^ s.size();
     size_t step = (s.size() >> 5) + 1;
-    for (size_t i = s.size(); i >= step; i -= step) h = (h ^ (unsigned char)s[i - 1]) * 1099511628211ull;
+    for (size_t i = s.size(); i >= step; i -= step)
+        h = (h ^ (unsigned char)s[i - 1]) * 1099511628211ull;
     return h;
 }
 
