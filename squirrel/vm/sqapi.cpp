@@ -1432,12 +1432,245 @@ void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// serialization: compiled functions are not written as bytecode; scripts are kept as source
+// serialization: a closure's function prototype (with its nested functions) as bytes that start
+// with SQ_BYTECODE_STREAM_TAG. Literals may be null, bool, integer, float or string.
 
-SQRESULT sq_writeclosure(HSQUIRRELVM v, SQWRITEFUNC, SQUserPointer) {
-    return Fail(v, "bytecode serialization is not supported");
+namespace {
+
+struct Writer {
+    SQWRITEFUNC fn;
+    SQUserPointer up;
+    bool ok = true;
+    void Bytes(const void* p, SQInteger n) {
+        if (ok && fn(up, const_cast<void*>(p), n) != n) ok = false;
+    }
+    void Int(int64_t i) { Bytes(&i, sizeof i); }
+    void Str(const Value& v) {
+        if (v._type != OT_STRING) {
+            Int(-1);
+            return;
+        }
+        Int(v.As<SQString>()->len);
+        Bytes(v.As<SQString>()->data, v.As<SQString>()->len);
+    }
+};
+
+bool WriteProto(Writer& w, const SQFunctionProto* p) {
+    w.Str(p->name);
+    w.Str(p->source);
+    w.Int(p->nparams);
+    w.Int(p->ndefaults);
+    w.Int(p->stackSize);
+    w.Int(p->varParams);
+    w.Int(p->generator);
+    w.Int(int64_t(p->code.size()));
+    w.Bytes(p->code.data(), SQInteger(p->code.size() * sizeof(SQInstruction)));
+    w.Int(int64_t(p->literals.size()));
+    for (auto& l : p->literals) {
+        w.Int(l._type);
+        switch (l._type) {
+        case OT_NULL:
+            break;
+        case OT_BOOL:
+        case OT_INTEGER:
+        case OT_FLOAT:
+            w.Int(l._unVal.raw);
+            break;
+        case OT_STRING:
+            w.Str(l);
+            break;
+        default:
+            return false; // enum tables are folded at compile time and cannot be written
+        }
+    }
+    w.Int(int64_t(p->outers.size()));
+    for (size_t i = 0; i < p->outers.size(); ++i) {
+        w.Int(p->outers[i].fromStack);
+        w.Int(p->outers[i].index);
+        w.Str(p->outerNames[i]);
+    }
+    w.Int(int64_t(p->locals.size()));
+    for (auto& l : p->locals) {
+        w.Str(l.name);
+        w.Int(l.pos);
+        w.Int(l.startOp);
+        w.Int(l.endOp);
+    }
+    w.Int(int64_t(p->lines.size()));
+    w.Bytes(p->lines.data(), SQInteger(p->lines.size() * sizeof(SQLineInfo)));
+    w.Int(int64_t(p->functions.size()));
+    for (auto& f : p->functions)
+        if (!WriteProto(w, f.As<SQFunctionProto>())) return false;
+    return w.ok;
 }
 
-SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC, SQUserPointer) {
-    return Fail(v, "bytecode serialization is not supported");
+struct Reader {
+    SQREADFUNC fn;
+    SQUserPointer up;
+    SQSharedState* ss;
+    bool ok = true;
+    void Bytes(void* p, SQInteger n) {
+        if (n == 0) return;
+        if (ok && fn(up, p, n) != n) ok = false;
+    }
+    int64_t Int() {
+        int64_t i = 0;
+        Bytes(&i, sizeof i);
+        return i;
+    }
+    // A count read from the stream, bounded so that a corrupt file cannot ask for huge memory.
+    size_t Count() {
+        int64_t n = Int();
+        if (n < 0 || n > (1 << 24)) ok = false;
+        return ok ? size_t(n) : 0;
+    }
+    Value Str() {
+        int64_t n = Int();
+        if (n < 0 || n > (1 << 28) || !ok) return Value();
+        std::string s(size_t(n), '\0');
+        Bytes(s.data(), n);
+        return ss->Str(s);
+    }
+};
+
+// A read prototype is only run when every operand stays inside its tables, slots and code.
+bool ValidProto(const SQFunctionProto* p) {
+    const int32_t ncode = int32_t(p->code.size());
+    if (p->stackSize < p->nparams + 2 || p->stackSize > (1 << 20) || p->nparams < 1 || p->ndefaults < 0 ||
+        p->ndefaults >= p->nparams || ncode == 0)
+        return false;
+    auto inside = [](int64_t i, size_t n) { return i >= 0 && uint64_t(i) < n; };
+    for (int32_t pc = 0; pc < ncode; ++pc) {
+        const SQInstruction& i = p->code[size_t(pc)];
+        if (i.op >= OP_COUNT) return false;
+        switch (SQOpcode(i.op)) {
+        case OP_PUSHLIT:
+        case OP_GETENV:
+        case OP_SETENV:
+        case OP_GETK:
+        case OP_GETMETHOD:
+            if (!inside(i.arg, p->literals.size())) return false;
+            break;
+        case OP_LOAD:
+        case OP_STORE:
+        case OP_INCL:
+        case OP_CLOSE:
+        case OP_FOREACHPREP:
+            if (!inside(i.arg, size_t(p->stackSize))) return false;
+            break;
+        case OP_LOADOUTER:
+        case OP_STOREOUTER:
+        case OP_INCOUTER:
+            if (!inside(i.arg, p->outers.size())) return false;
+            break;
+        case OP_CLOSURE:
+            if (!inside(i.arg, p->functions.size())) return false;
+            break;
+        case OP_FOREACH:
+            if (!inside(i.b + 3, size_t(p->stackSize))) return false;
+            [[fallthrough]];
+        case OP_JMP:
+        case OP_JZ:
+        case OP_JNZ:
+        case OP_ANDJ:
+        case OP_ORJ:
+        case OP_TRAP:
+            if (!inside(int64_t(pc) + 1 + i.arg, size_t(ncode))) return false;
+            break;
+        default:
+            break;
+        }
+    }
+    for (auto& l : p->locals)
+        if (l.name._type != OT_STRING || !inside(l.pos, size_t(p->stackSize))) return false;
+    return p->code.back().op == OP_RETURN || p->code.back().op == OP_RETURNNULL;
+}
+
+bool ReadProto(Reader& r, Value& out, int depth) {
+    if (depth > 200) return false;
+    SQFunctionProto* p = NewObject<SQFunctionProto>(r.ss);
+    out = Value(OT_FUNCPROTO, p);
+    p->name = r.Str();
+    p->source = r.Str();
+    p->nparams = int32_t(r.Int());
+    p->ndefaults = int32_t(r.Int());
+    p->stackSize = int32_t(r.Int());
+    p->varParams = r.Int() != 0;
+    p->generator = r.Int() != 0;
+    p->code.resize(r.Count());
+    r.Bytes(p->code.data(), SQInteger(p->code.size() * sizeof(SQInstruction)));
+    size_t nlit = r.Count();
+    for (size_t i = 0; i < nlit && r.ok; ++i) {
+        Value l;
+        int64_t type = r.Int();
+        switch (type) {
+        case OT_NULL:
+            break;
+        case OT_BOOL:
+        case OT_INTEGER:
+        case OT_FLOAT:
+            l._type = SQObjectType(type);
+            l._unVal.raw = r.Int();
+            break;
+        case OT_STRING:
+            l = r.Str();
+            break;
+        default:
+            return false;
+        }
+        p->literals.push_back(l);
+    }
+    size_t nouter = r.Count();
+    for (size_t i = 0; i < nouter && r.ok; ++i) {
+        bool fromStack = r.Int() != 0;
+        int32_t index = int32_t(r.Int());
+        p->outers.push_back({fromStack, index});
+        p->outerNames.push_back(r.Str());
+    }
+    size_t nlocals = r.Count();
+    for (size_t i = 0; i < nlocals && r.ok; ++i) {
+        Value name = r.Str();
+        int32_t pos = int32_t(r.Int()), start = int32_t(r.Int()), end = int32_t(r.Int());
+        p->locals.push_back({name, pos, start, end});
+    }
+    p->lines.resize(r.Count());
+    r.Bytes(p->lines.data(), SQInteger(p->lines.size() * sizeof(SQLineInfo)));
+    size_t nfunc = r.Count();
+    for (size_t i = 0; i < nfunc && r.ok; ++i) {
+        Value f;
+        if (!ReadProto(r, f, depth + 1)) return false;
+        p->functions.push_back(f);
+    }
+    return r.ok && ValidProto(p);
+}
+
+} // namespace
+
+SQRESULT sq_writeclosure(HSQUIRRELVM v, SQWRITEFUNC writef, SQUserPointer up) {
+    Value& o = Slot(v, -1);
+    if (o._type != OT_CLOSURE) return Fail(v, "the object is not a closure");
+    Writer w{writef, up};
+    uint16_t tag = SQ_BYTECODE_STREAM_TAG;
+    w.Bytes(&tag, sizeof tag);
+    w.Bytes("SQMZ", 4);
+    if (!WriteProto(w, o.As<SQClosure>()->Proto())) return Fail(v, "cannot write the closure");
+    return SQ_OK;
+}
+
+SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up) {
+    Reader r{readf, up, v->ss};
+    uint16_t tag = 0;
+    char magic[4] = {};
+    r.Bytes(&tag, sizeof tag);
+    r.Bytes(magic, 4);
+    if (!r.ok || tag != SQ_BYTECODE_STREAM_TAG || std::memcmp(magic, "SQMZ", 4) != 0)
+        return Fail(v, "invalid stream");
+    Value proto;
+    if (!ReadProto(r, proto, 0)) return Fail(v, "the bytecode stream is corrupted");
+    SQClosure* c = NewObject<SQClosure>(v->ss);
+    Value cl(OT_CLOSURE, c);
+    c->proto = proto;
+    c->root = v->roottable;
+    v->Push(cl);
+    return SQ_OK;
 }

@@ -82,7 +82,10 @@ bool SQVM::EnterFrame(const Value& fn, SQInteger argBase, SQInteger nargs, SQInt
             CheckParamCount(this, nargs, nparams);
         }
         for (SQInteger i = nargs; i < nparams; ++i)
-            stack[argBase + i] = c->defaults[size_t(i - firstDefault)];
+            // a closure read back from bytecode has no default values: those parameters are null
+            stack[argBase + i] = size_t(i - firstDefault) < c->defaults.size()
+                                     ? c->defaults[size_t(i - firstDefault)]
+                                     : Value();
         top = argBase + nparams;
     } else if (nargs > nparams && !p->varParams) {
         CheckParamCount(this, nargs, nparams);
