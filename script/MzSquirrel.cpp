@@ -29,17 +29,6 @@ namespace {
 constexpr std::size_t kMessageChars = 1024;
 constexpr const char* kNotInitialized = "あらかじめMzSquirrel::Initialize()を呼んでください";
 
-std::string FormatV(const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    int size = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (size <= 0) return {};
-    std::vector<char> buffer(static_cast<std::size_t>(size) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    return std::string(buffer.data(), static_cast<std::size_t>(size));
-}
-
 // The message as ReportError logs it, after the "----" line: with the VM's last error when it is a string.
 std::string ErrorText(HSQUIRRELVM vm, const std::string& message) {
     std::string text = message;
@@ -54,7 +43,7 @@ std::string ErrorText(HSQUIRRELVM vm, const std::string& message) {
 }
 
 std::string ReportV(HSQUIRRELVM vm, const char* format, va_list args) {
-    std::string message(MzUtf8Prefix(FormatV(format, args), kMessageChars));
+    std::string message(MzUtf8Prefix(MzFormatV(format, args), kMessageChars));
     std::string text = ErrorText(vm, message);
     MzLog("----\n");
     MzLog("%s", text.c_str());
@@ -161,7 +150,7 @@ void MzSquirrel::ReportErrorBox(HSQUIRRELVM vm, const char* format, ...) {
 void MzSquirrel::PrintFunc(HSQUIRRELVM /*vm*/, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::string text = FormatV(format, args);
+    std::string text = MzFormatV(format, args);
     va_end(args);
     std::string_view rest = text;
     while (!rest.empty()) {

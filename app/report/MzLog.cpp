@@ -23,15 +23,7 @@ std::atomic<MzMessageWindowView*> g_messageWindowView{nullptr};
 std::atomic<bool> g_messageVisible{false};
 
 std::string FormatV(std::size_t maxChars, const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    int size = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (size <= 0) return {};
-    std::vector<char> buffer(static_cast<std::size_t>(size) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    return std::string(
-        MzUtf8Prefix(std::string_view(buffer.data(), static_cast<std::size_t>(size)), maxChars));
+    return std::string(MzUtf8Prefix(MzFormatV(format, args), maxChars));
 }
 
 // A carriage return goes before every line feed that does not already follow one.

@@ -1,5 +1,8 @@
 #include "MzUtf8.h"
 
+#include <cstdio>
+#include <vector>
+
 namespace {
 
 bool IsContinuation(char c) {
@@ -24,4 +27,15 @@ std::string_view MzUtf8Prefix(std::string_view text, std::size_t maxChars) {
         ++chars;
     }
     return text;
+}
+
+std::string MzFormatV(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int size = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (size <= 0) return {};
+    std::vector<char> buffer(static_cast<std::size_t>(size) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    return std::string(buffer.data(), static_cast<std::size_t>(size));
 }
