@@ -66,7 +66,7 @@ class SampleTest(unittest.TestCase):
                 self.assertIn("画面の高さ 5.0", m.log())
                 self.assert_healthy(d, m)
 
-    def test_caught_she_dangles_released_she_falls_and_lands(self):
+    def test_caught_she_dangles_released_she_falls_lands_and_waves_when_clicked(self):
         with Desktop() as d:
             m, w, (x, y, width, height) = self.start(d)
             with m:
@@ -79,8 +79,8 @@ class SampleTest(unittest.TestCase):
                 for step in range(1, 11):
                     d.xdotool("mousemove", cx, cy - lift * step // 10)
                     time.sleep(0.03)
-                held = wait_for(lambda: nonzero_below(d.shape_extents(w), bottom_limit=d.height - lift // 2),
-                                timeout=10, what="Momo to follow the mouse up")
+                wait_for(lambda: nonzero_below(d.shape_extents(w), bottom_limit=d.height - lift // 2),
+                         timeout=10, what="Momo to follow the mouse up")
                 # Held still, she dangles: her legs swing, so her silhouette keeps changing.
                 wait_frames(d, w, count=3)
                 self.assertIsNone(m.proc.poll())
@@ -89,9 +89,14 @@ class SampleTest(unittest.TestCase):
                 # She falls back to the bottom edge and stays there.
                 wait_for(lambda: abs(bottom(d.shape_extents(w)) - d.height) < d.height // 20,
                          timeout=10, interval=0.02, what="Momo to land on the bottom edge")
-                self.assertLess(bottom(held), d.height - lift // 2)
                 time.sleep(1.0)  # landing: a few frames on the ground, she must not sink or bounce
                 self.assertLess(abs(bottom(d.shape_extents(w)) - d.height), d.height // 20)
+                # A middle click on her (a catch that does not move) makes her wave.
+                x, y, width, height = d.shape_extents(w)
+                d.xdotool("mousemove", x + width // 2, y + height // 2, "mousedown", "2")
+                wait_frames(d, w)
+                d.xdotool("mouseup", "2")
+                wait_for(lambda: "手を振ります" in m.log(), timeout=10, what="Momo to wave")
                 self.assert_healthy(d, m)
 
 
