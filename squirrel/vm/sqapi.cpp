@@ -1674,3 +1674,12 @@ SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up) {
     v->Push(cl);
     return SQ_OK;
 }
+
+// ---------------------------------------------------------------------------------------------
+// memory
+
+void* sq_malloc(SQUnsignedInteger size) { return std::malloc(size); }
+
+void* sq_realloc(void* p, SQUnsignedInteger, SQUnsignedInteger newsize) { return std::realloc(p, newsize); }
+
+void sq_free(void* p, SQUnsignedInteger) { std::free(p); }
