@@ -68,7 +68,7 @@ class SampleTest(unittest.TestCase):
 
     def test_caught_she_dangles_released_she_falls_lands_and_waves_when_clicked(self):
         with Desktop() as d:
-            m, w, (x, y, width, height) = self.start(d)
+            m, w, _ = self.start(d)
             with m:
                 # Catch her by the body (she may be walking already: read her shape just before).
                 x, y, width, height = d.shape_extents(w)
