@@ -268,9 +268,7 @@ SQInteger sq_getversion() {
 }
 
 void sq_setinterrupthook(HSQUIRRELVM v, SQINTERRUPTHOOK hook, SQInteger interval) {
-    v->interruptHook = hook;
-    v->interruptInterval = interval > 0 ? interval : 1;
-    v->interruptCounter = 0;
+    v->SetInterruptHook(hook, interval);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1422,14 +1420,12 @@ SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos* si) {
 void sq_setdebughook(HSQUIRRELVM v) {
     Value h = v->Top();
     if (h._type == OT_CLOSURE || h._type == OT_NATIVECLOSURE || h.IsNull()) {
-        v->debugHook = h;
+        v->SetDebugHook(h, nullptr);
         v->Pop(1);
     }
 }
 
-void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) {
-    v->nativeDebugHook = hook;
-}
+void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) { v->SetDebugHook(Value(), hook); }
 
 // ---------------------------------------------------------------------------------------------
 // serialization: a closure's function prototype (with its nested functions) as bytes that start

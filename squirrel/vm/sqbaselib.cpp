@@ -106,7 +106,7 @@ SQInteger base_seterrorhandler(V v) {
 }
 
 SQInteger base_setdebughook(V v) {
-    v->debugHook = Arg(v, 2);
+    v->SetDebugHook(Arg(v, 2), nullptr);
     return 0;
 }
 

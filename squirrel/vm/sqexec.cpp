@@ -509,9 +509,9 @@ void SQVM::Execute(SQInteger entryFrames) {
             }
             for (;;) {
                 const SQInstruction& i = *ci->ip++;
-                if (interruptHook && ++interruptCounter >= interruptInterval) {
-                    interruptCounter = 0;
-                    if (SQ_FAILED(interruptHook(this))) Raise("interrupted");
+                if (instructionHooks) [[unlikely]] {
+                    RunInstructionHooks(); // may run script code and move the frames
+                    RELOAD();
                 }
                 switch (SQOpcode(i.op)) {
                 case OP_PUSHNULL:

@@ -43,6 +43,7 @@ void SQVM::Clear() {
     lastError.Null();
     errorHandler.Null();
     debugHook.Null();
+    hookFrames.clear();
 }
 
 void SQVM::Mark(std::vector<SQObjectBase*>& gray) {
@@ -63,10 +64,102 @@ void SQVM::Mark(std::vector<SQObjectBase*>& gray) {
     mark(errorHandler);
     mark(debugHook);
     mark(retval);
+    for (const HookFrame& f : hookFrames) {
+        mark(f.source);
+        mark(f.name);
+    }
 }
 
 SQInteger SQVM::StackBase() const {
     return frames.empty() ? 0 : frames.back().base;
+}
+
+// ---------------------------------------------------------------------------------------------
+// hooks
+
+void SQVM::SetDebugHook(const Value& hook, SQDEBUGHOOK nativeHook) {
+    debugHook = hook;
+    nativeDebugHook = nativeHook;
+    hookFrames.clear();
+    instructionHooks = interruptHook || nativeDebugHook || !debugHook.IsNull();
+}
+
+void SQVM::SetInterruptHook(SQINTERRUPTHOOK hook, SQInteger interval) {
+    interruptHook = hook;
+    interruptInterval = interval > 0 ? interval : 1;
+    interruptCounter = 0;
+    instructionHooks = interruptHook || nativeDebugHook || !debugHook.IsNull();
+}
+
+namespace {
+
+const void* FrameFunction(const SQCallFrame& f) {
+    return f.closure ? static_cast<const void*>(f.closure) : static_cast<const void*>(f.native);
+}
+
+} // namespace
+
+// Runs before each instruction while a hook is set. The debug hook hears 'r' for every frame left since
+// the last instruction, 'c' for every frame entered and 'l' when the current frame reaches a new line.
+void SQVM::RunInstructionHooks() {
+    if (interruptHook && ++interruptCounter >= interruptInterval) {
+        interruptCounter = 0;
+        if (SQ_FAILED(interruptHook(this))) Raise("interrupted");
+    }
+    if (inDebugHook || (!nativeDebugHook && debugHook.IsNull())) return;
+    size_t same = 0;
+    while (same < hookFrames.size() && same < frames.size() &&
+           hookFrames[same].function == FrameFunction(frames[same]) &&
+           hookFrames[same].base == frames[same].base)
+        ++same;
+    while (hookFrames.size() > same) {
+        HookFrame left = hookFrames.back();
+        hookFrames.pop_back();
+        if (left.line >= 0) CallDebugHook('r', left);
+    }
+    while (hookFrames.size() < frames.size()) {
+        const SQCallFrame& f = frames[hookFrames.size()];
+        HookFrame entered{FrameFunction(f), f.base, -1, {}, {}};
+        if (f.closure) {
+            entered.source = f.closure->Proto()->source;
+            entered.name = f.closure->Proto()->name;
+        }
+        hookFrames.push_back(entered);
+    }
+    const SQCallFrame& current = frames.back();
+    SQFunctionProto* proto = current.closure->Proto();
+    int32_t line = proto->LineAt(int32_t(current.ip - proto->code.data()) - 1);
+    HookFrame& seen = hookFrames.back();
+    if (seen.line == line) return;
+    bool entering = seen.line < 0;
+    seen.line = line;
+    if (entering) CallDebugHook('c', seen);
+    CallDebugHook('l', hookFrames.back());
+}
+
+void SQVM::CallDebugHook(SQInteger type, const HookFrame& frame) {
+    inDebugHook = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{inDebugHook};
+    if (nativeDebugHook) {
+        auto text = [](const Value& v) { return v._type == OT_STRING ? v.As<SQString>()->data : "unknown"; };
+        nativeDebugHook(this, type, text(frame.source), frame.line, text(frame.name));
+        return;
+    }
+    SQInteger savedTop = top;
+    Value hook = debugHook, source = frame.source, name = frame.name;
+    Push(hook);
+    SQInteger args = top;
+    Push(roottable);
+    Push(Value(type));
+    Push(source);
+    Push(Value(SQInteger(frame.line)));
+    Push(name);
+    Value result;
+    Call(hook, 5, args, result, false);
+    Pop(top - savedTop);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -50,6 +50,23 @@ struct SQVM : SQObjectBase {
     SQDEBUGHOOK nativeDebugHook = nullptr;
     SQInteger interruptInterval = 0;
     SQInteger interruptCounter = 0;
+    // Any interrupt or debug hook set: the interpreter loop takes the slow path before each instruction.
+    bool instructionHooks = false;
+    bool inDebugHook = false;
+    // The frames the debug hook has seen entered, to report calls and returns and line changes.
+    struct HookFrame {
+        const void* function; // the frame's closure or native closure
+        SQInteger base;
+        int32_t line; // -1 until its first instruction
+        Value source, name;
+    };
+    std::vector<HookFrame> hookFrames;
+
+    // Either debug hook replaces the other; a null closure and a null function switch it off.
+    void SetDebugHook(const Value& hook, SQDEBUGHOOK nativeHook);
+    void SetInterruptHook(SQINTERRUPTHOOK hook, SQInteger interval);
+    void RunInstructionHooks();
+    void CallDebugHook(SQInteger type, const HookFrame& frame);
 
     explicit SQVM(SQSharedState* s);
     ~SQVM() override;

@@ -182,6 +182,36 @@ TEST_F(ApiTest, InterruptHookStopsRunawayScripts) {
     EXPECT_TRUE(Run("local n = 0; for (local i = 0; i < 10000; i++) n += i"));
 }
 
+std::string g_events;
+void RecordEvent(HSQUIRRELVM, SQInteger type, const SQChar*, SQInteger line, const SQChar* name) {
+    g_events += std::string(1, char(type)) + std::to_string(line) + (name ? name : "?") + " ";
+}
+
+TEST_F(ApiTest, DebugHooksHearCallsLinesAndReturns) {
+    const char* script = "function add(a, b) {\n"
+                         "    local c = a + b\n"
+                         "    return c\n"
+                         "}\n"
+                         "local x = add(1, 2)\n";
+    g_events.clear();
+    sq_setnativedebughook(v_, RecordEvent);
+    EXPECT_TRUE(Run(script));
+    sq_setnativedebughook(v_, nullptr);
+    EXPECT_NE(g_events.find("c2add l2add l3add r3add "), std::string::npos) << g_events;
+
+    // A script hook replaces the native one and runs without hearing itself.
+    g_events.clear();
+    sq_setnativedebughook(v_, RecordEvent);
+    EXPECT_TRUE(
+        Run("::events <- []\n"
+            "setdebughook(function(type, src, line, name) { ::events.append(type.tochar() + line) })\n"
+            "local y = 1\n"
+            "setdebughook(null)\n"
+            "print(::events.len() > 0 && ::events.find(\"l3\") != null)"));
+    EXPECT_EQ(g_output, "true");
+    EXPECT_EQ(g_events.find("l3"), std::string::npos) << g_events;
+}
+
 TEST_F(ApiTest, RecursionIsBoundedWithAScriptError) {
     EXPECT_FALSE(Run("function f(n) { return f(n + 1) + 1 } f(0)"));
     EXPECT_EQ(LastError(), "stack overflow");
