@@ -11,7 +11,7 @@ void MzApp::ClearTopmost() {
 }
 
 void MzApp::OnButton(MzMouseState::Button button, bool down) {
-    mouse.buttons[button] = down ? 1 : 0;
+    mouse.SetButton(button, down);
 }
 
 void MzApp::OnCursor(int screenX, int screenY) {

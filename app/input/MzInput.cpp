@@ -46,7 +46,7 @@ void MzInputMouseDevice::GetState(MzMouseDeviceState* out) const {
     CursorInWindow(*window, &out->x, &out->y);
     const MzMouseState& mouse = window->Mouse();
     for (std::size_t i = 0; i < out->buttons.size(); ++i)
-        out->buttons[i] = mouse.buttons[i] != 0 ? kDown : 0;
+        out->buttons[i] = mouse.SampleButton(i) ? kDown : 0;
 }
 
 void MzInput::Update() {

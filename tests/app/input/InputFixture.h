@@ -18,7 +18,7 @@ class FakeInputWindow : public MzInputWindow {
         *y = originY;
     }
 
-    void SetButton(MzMouseState::Button button, bool down) { mouse.buttons[button] = down ? 1 : 0; }
+    void SetButton(MzMouseState::Button button, bool down) { mouse.SetButton(button, down); }
     // Places the cursor at (x, y) of the window.
     void MoveTo(int x, int y) {
         mouse.screenX = originX + x;

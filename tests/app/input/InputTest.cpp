@@ -40,6 +40,17 @@ TEST_F(InputTest, EdgesFollowTheHeldButtons) {
     }
 }
 
+TEST_F(InputTest, AClickShorterThanAFrameStillPressesAndReleases) {
+    window.SetButton(MzMouseState::kMiddle, true);
+    window.SetButton(MzMouseState::kMiddle, false);
+    input.Update();
+    EXPECT_TRUE(input.WasPressed(MzInput::kMiddle));
+    input.Update();
+    EXPECT_TRUE(input.WasReleased(MzInput::kMiddle));
+    input.Update();
+    EXPECT_EQ(input.held | input.pressed | input.released, 0);
+}
+
 TEST_F(InputTest, DeactivatedWindowReleasesHeldButtons) {
     window.SetButton(MzMouseState::kLeft, true);
     input.Update();
