@@ -782,21 +782,7 @@ SQRESULT sq_newclass(HSQUIRRELVM v, SQBool hasbase) {
     }
     SQClass* c = NewObject<SQClass>(v->ss);
     Value cls(OT_CLASS, c);
-    if (hasbase) {
-        SQClass* b = baseClass.As<SQClass>();
-        c->baseClass = baseClass;
-        sq_objrelease(c->members);
-        c->members = b->members->CloneTable();
-        c->members->refs++;
-        c->defaultValues = b->defaultValues;
-        c->methods = b->methods;
-        for (int m = 0; m < MT_COUNT; ++m)
-            c->metamethods[m] = b->metamethods[m];
-        c->constructor = b->constructor;
-        c->typetag = b->typetag;
-        c->udsize = b->udsize;
-        c->releaseHook = b->releaseHook;
-    }
+    if (hasbase) c->InheritFrom(baseClass);
     v->Push(cls);
     return SQ_OK;
 }
@@ -1425,7 +1411,9 @@ void sq_setdebughook(HSQUIRRELVM v) {
     }
 }
 
-void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) { v->SetDebugHook(Value(), hook); }
+void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) {
+    v->SetDebugHook(Value(), hook);
+}
 
 // ---------------------------------------------------------------------------------------------
 // serialization: a closure's function prototype (with its nested functions) as bytes that start
@@ -1674,8 +1662,14 @@ SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up) {
 // ---------------------------------------------------------------------------------------------
 // memory
 
-void* sq_malloc(SQUnsignedInteger size) { return std::malloc(size); }
+void* sq_malloc(SQUnsignedInteger size) {
+    return std::malloc(size);
+}
 
-void* sq_realloc(void* p, SQUnsignedInteger, SQUnsignedInteger newsize) { return std::realloc(p, newsize); }
+void* sq_realloc(void* p, SQUnsignedInteger, SQUnsignedInteger newsize) {
+    return std::realloc(p, newsize);
+}
 
-void sq_free(void* p, SQUnsignedInteger) { std::free(p); }
+void sq_free(void* p, SQUnsignedInteger) {
+    std::free(p);
+}

@@ -911,18 +911,7 @@ void SQVM::Execute(SQInteger entryFrames) {
                     if (i.a) {
                         if (baseClass._type != OT_CLASS)
                             Raise("trying to inherit from a " + std::string(sq_typename(baseClass._type)));
-                        SQClass* b = baseClass.As<SQClass>();
-                        c->baseClass = baseClass;
-                        sq_objrelease(c->members);
-                        c->members = b->members->CloneTable();
-                        c->members->refs++;
-                        c->defaultValues = b->defaultValues;
-                        c->methods = b->methods;
-                        for (int m = 0; m < MT_COUNT; ++m)
-                            c->metamethods[m] = b->metamethods[m];
-                        c->constructor = b->constructor;
-                        c->typetag = b->typetag;
-                        c->udsize = b->udsize;
+                        c->InheritFrom(baseClass);
                     }
                     c->attrs = attrs;
                     Pop(n);

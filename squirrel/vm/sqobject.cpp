@@ -308,6 +308,22 @@ SQClass::~SQClass() {
     if (members) sq_objrelease(members);
 }
 
+void SQClass::InheritFrom(const Value& base) {
+    SQClass* b = base.As<SQClass>();
+    baseClass = base;
+    sq_objrelease(members);
+    members = b->members->CloneTable();
+    members->refs++;
+    defaultValues = b->defaultValues;
+    methods = b->methods;
+    for (int m = 0; m < MT_COUNT; ++m)
+        metamethods[m] = b->metamethods[m];
+    constructor = b->constructor;
+    typetag = b->typetag;
+    udsize = b->udsize;
+    releaseHook = b->releaseHook;
+}
+
 void SQClass::Mark(std::vector<SQObjectBase*>& gray) {
     MarkValue(baseClass, gray);
     if (members) gray.push_back(members);

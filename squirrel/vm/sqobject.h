@@ -284,6 +284,9 @@ struct SQClass : SQObjectBase {
     bool locked = false;
     SQClass();
     ~SQClass() override;
+    // Starts this new class as a copy of `base` (a class): members, defaults, metamethods, constructor,
+    // type tag, user-data size and release hook.
+    void InheritFrom(const Value& base);
     void Mark(std::vector<SQObjectBase*>& gray) override;
     void Clear() override;
 };

@@ -149,6 +149,21 @@ TEST_F(ApiTest, ClassesCarryTypeTagsAndInstancesUserPointers) {
     sq_pop(v_, 1);
 }
 
+TEST_F(ApiTest, ScriptSubclassesInheritTagAndReleaseHook) {
+    sq_pushroottable(v_);
+    sq_pushstring(v_, "Native", -1);
+    sq_newclass(v_, SQFalse);
+    sq_settypetag(v_, -1, &g_tag);
+    sq_setreleasehook(v_, -1, CountRelease);
+    sq_newslot(v_, -3, SQFalse);
+    sq_pop(v_, 1);
+    g_released = 0;
+    EXPECT_TRUE(Run("class Derived extends Native {}\n"
+                    "local d = Derived()\n"
+                    "d = null"));
+    EXPECT_EQ(g_released, 1);
+}
+
 TEST_F(ApiTest, CollectorFreesCyclesAndRunsReleaseHooks) {
     EXPECT_TRUE(Run("local a = {}, b = {}; a.b <- b; b.a <- a; local w = a.weakref(); a = null; b = null\n"
                     "if (collectgarbage() < 2) throw \"nothing freed\"\n"
