@@ -8,6 +8,3 @@ function(mz_add_gtest name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "MZ_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
-
-# Folder of the shared material beside the checkout (conformance scripts, COLLADA corpus).
-set(MZ_SHARED_DIR "${PROJECT_SOURCE_DIR}/../shared" CACHE PATH "Shared test material beside the checkout")

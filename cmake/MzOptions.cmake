@@ -3,6 +3,8 @@ option(MZ_BUILD_TESTS "Build the unit, integration and end-to-end tests" ON)
 option(MZ_BUILD_BENCH "Build the benchmarks in bench/" ON)
 set(MZ_SANITIZE "" CACHE STRING "Sanitizers to build with: empty, 'address,undefined' or 'thread'")
 option(MZ_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
+set(MZ_SHARED_DIR "${PROJECT_SOURCE_DIR}/../shared" CACHE PATH
+    "Shared test material beside the checkout (conformance scripts, COLLADA corpus)")
 
 add_compile_options(-Wall -Wextra -Werror)
 
