@@ -14,7 +14,6 @@ class MzList {
     void Insert(size_t index, T item) {
         items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(index), item);
     }
-    void RemoveAt(size_t index) { items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index)); }
     void Clear() { items_.clear(); }
 
     // Removes the first occurrence; false when the item is not in the list.

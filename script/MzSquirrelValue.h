@@ -29,7 +29,6 @@ class MzSquirrelValue {
 
     Kind GetKind() const { return m_kind; }
     HSQUIRRELVM GetVM() const { return m_vm; }
-    const HSQOBJECT& GetObject() const { return m_object; }
 
   private:
     void Assign(const MzSquirrelValue& other);

@@ -8,10 +8,6 @@
 #include "sqopcodes.h"
 #include "sqvm.h"
 
-const char* sq_typename(SQObjectType t);
-bool sq_truthy(const SQObject& o);
-SQInteger sq_collectcycles(SQSharedState* ss, std::vector<SQObjectBase*> roots);
-
 namespace {
 
 Value& Slot(HSQUIRRELVM v, SQInteger idx) {
@@ -132,8 +128,8 @@ HSQUIRRELVM sq_open(SQInteger) {
         ss->metaNames[i] = ss->Str(names[i]);
     ss->constructorName = ss->Str("constructor");
     v->roottable = Value(OT_TABLE, NewObject<SQTable>(ss));
-    sq_initdelegates(ss, v);
-    sq_registerbaselib(v);
+    sqB_initdelegates(ss, v);
+    sqB_registerbaselib(v);
     return v;
 }
 
@@ -172,7 +168,7 @@ void sq_close(HSQUIRRELVM v) {
     ss->classDelegate.Null();
     ss->instanceDelegate.Null();
     ss->weakrefDelegate.Null();
-    sq_collectcycles(ss, {});
+    sqC_collectcycles(ss, {});
     for (auto& m : ss->metaNames)
         m.Null();
     ss->constructorName.Null();
@@ -292,15 +288,14 @@ SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQ
     Value proto;
     std::string error;
     SQInteger line = 0, column = 0;
-    if (!sq_compilesource(v, read, p, sourcename, proto, error, line, column)) {
+    if (!sqP_compilesource(v, read, p, sourcename, proto, error, line, column)) {
         if (raiseerror && v->ss->compilerError)
             v->ss->compilerError(v, error.c_str(), sourcename, line, column);
         v->lastError = v->NewString(error);
         return SQ_ERROR;
     }
     if (std::getenv("SQ_DUMP")) {
-        extern void sq_dumpproto(const SQFunctionProto*);
-        sq_dumpproto(proto.As<SQFunctionProto>());
+        sqP_dumpproto(proto.As<SQFunctionProto>());
     }
     SQClosure* c = NewObject<SQClosure>(v->ss);
     Value cl(OT_CLOSURE, c);
@@ -556,7 +551,7 @@ SQRESULT sq_tostring(HSQUIRRELVM v, SQInteger idx) {
 }
 
 void sq_tobool(HSQUIRRELVM v, SQInteger idx, SQBool* b) {
-    *b = sq_truthy(Slot(v, idx));
+    *b = sqV_truthy(Slot(v, idx));
 }
 
 SQRESULT sq_getstringandsize(HSQUIRRELVM v, SQInteger idx, const SQChar** c, SQInteger* size) {
@@ -1168,8 +1163,8 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
                 more = true;
                 return;
             }
-            extern bool sq_foreachstep(SQVM*, Value*);
-            more = sq_foreachstep(v, slots);
+            extern bool sqV_foreachstep(SQVM*, Value*);
+            more = sqV_foreachstep(v, slots);
         }
     });
     if (SQ_FAILED(r)) return r;
@@ -1340,7 +1335,7 @@ const SQChar* sq_objtostring(const HSQOBJECT* o) {
     return o->_type == OT_STRING ? static_cast<SQString*>(o->_unVal.pRefCounted)->data : nullptr;
 }
 SQBool sq_objtobool(const HSQOBJECT* o) {
-    return sq_truthy(*o) ? SQTrue : SQFalse;
+    return sqV_truthy(*o) ? SQTrue : SQFalse;
 }
 SQInteger sq_objtointeger(const HSQOBJECT* o) {
     if (o->_type == OT_INTEGER) return o->_unVal.nInteger;
@@ -1375,7 +1370,7 @@ SQInteger sq_collectgarbage(HSQUIRRELVM v) {
     add(ss->instanceDelegate), add(ss->weakrefDelegate);
     roots.push_back(ss->root);
     if (v != ss->root) roots.push_back(v);
-    return sq_collectcycles(ss, std::move(roots));
+    return sqC_collectcycles(ss, std::move(roots));
 }
 
 SQRESULT sq_resurrectunreachable(HSQUIRRELVM v) {

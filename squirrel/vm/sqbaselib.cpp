@@ -6,10 +6,6 @@
 
 #include "sqvm.h"
 
-const char* sq_typename(SQObjectType t);
-bool sq_truthy(const SQObject& o);
-bool sq_foreachstep(SQVM* v, Value* slots);
-
 namespace {
 
 using V = SQVM*;
@@ -62,7 +58,7 @@ SQInteger base_error(V v) {
 }
 
 SQInteger base_type(V v) {
-    return Ret(v, v->NewString(sq_typename(Arg(v, 2)._type)));
+    return Ret(v, v->NewString(sqV_typename(Arg(v, 2)._type)));
 }
 SQInteger base_getroottable(V v) {
     return Ret(v, v->roottable);
@@ -86,7 +82,7 @@ SQInteger base_setconsttable(V v) {
 }
 
 SQInteger base_assert(V v) {
-    if (sq_truthy(Arg(v, 2))) return 0;
+    if (sqV_truthy(Arg(v, 2))) return 0;
     if (Nargs(v) > 2) return Err(v, ToStr(v, Arg(v, 3)));
     return Err(v, "assertion failed");
 }
@@ -111,7 +107,7 @@ SQInteger base_setdebughook(V v) {
 }
 
 SQInteger base_enabledebuginfo(V v) {
-    v->ss->debugInfo = sq_truthy(Arg(v, 2));
+    v->ss->debugInfo = sqV_truthy(Arg(v, 2));
     return 0;
 }
 
@@ -258,7 +254,7 @@ SQInteger table_filter(V v) {
     for (size_t i = 0; i < src->nodes.size(); ++i) {
         if (src->nodes[i].key.IsNull()) continue;
         Value key = src->nodes[i].key, val = src->nodes[i].val;
-        if (sq_truthy(Invoke(v, fn, {Arg(v, 1), key, val}))) dst->Set(key, val);
+        if (sqV_truthy(Invoke(v, fn, {Arg(v, 1), key, val}))) dst->Set(key, val);
     }
     return Ret(v, r);
 }
@@ -458,7 +454,7 @@ SQInteger array_filter(V v) {
     SQArray* a = NewObject<SQArray>(v->ss);
     Value r(OT_ARRAY, a);
     for (size_t i = 0; i < src.size(); ++i)
-        if (sq_truthy(Invoke(v, fn, {Arg(v, 1), Value(SQInteger(i)), src[i]}))) a->items.push_back(src[i]);
+        if (sqV_truthy(Invoke(v, fn, {Arg(v, 1), Value(SQInteger(i)), src[i]}))) a->items.push_back(src[i]);
     return Ret(v, r);
 }
 
@@ -761,7 +757,7 @@ SQInteger class_getbase(V v) {
 
 SQInteger class_newmember(V v) {
     Value attrs = Nargs(v) > 3 ? Arg(v, 4) : Value();
-    bool isStatic = Nargs(v) > 4 && sq_truthy(Arg(v, 5));
+    bool isStatic = Nargs(v) > 4 && sqV_truthy(Arg(v, 5));
     v->NewMember(Arg(v, 1).As<SQClass>(), Arg(v, 2), Nargs(v) > 2 ? Arg(v, 3) : Value(), attrs, isStatic);
     return 0;
 }
@@ -801,7 +797,7 @@ Value MakeDelegate(V v, std::initializer_list<Reg> regs) {
 
 } // namespace
 
-void sq_registerbaselib(SQVM* v) {
+void sqB_registerbaselib(SQVM* v) {
     static const Reg globals[] = {
         {"print", base_print, 2, nullptr},
         {"error", base_error, 2, nullptr},
@@ -833,7 +829,7 @@ void sq_registerbaselib(SQVM* v) {
     root->Set(v->NewString("_floatsize_"), Value(SQInteger(sizeof(SQFloat))));
 }
 
-void sq_initdelegates(SQSharedState* ss, SQVM* v) {
+void sqB_initdelegates(SQSharedState* ss, SQVM* v) {
     ss->tableDelegate = MakeDelegate(v, {{"len", obj_len, 1, "t"},
                                          {"rawget", obj_rawget, 2, "t"},
                                          {"rawset", obj_rawset, 3, "t"},

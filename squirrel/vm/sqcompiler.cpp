@@ -1693,8 +1693,8 @@ void Compiler::FunctionBody(const std::string& name, bool lambda) {
 
 } // namespace
 
-bool sq_compilesource(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char* sourceName, Value& proto,
-                      std::string& error, SQInteger& line, SQInteger& column) {
+bool sqP_compilesource(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char* sourceName, Value& proto,
+                       std::string& error, SQInteger& line, SQInteger& column) {
     Compiler compiler(v, read, up, sourceName);
     try {
         proto = compiler.CompileMain();
@@ -1707,7 +1707,7 @@ bool sq_compilesource(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char*
     }
 }
 
-void sq_dumpproto(const SQFunctionProto* p) {
+void sqP_dumpproto(const SQFunctionProto* p) {
     static const char* names[] = {
 #define SQ_OP_NAME(name, effect) #name,
         SQ_OPCODES(SQ_OP_NAME)
@@ -1718,5 +1718,5 @@ void sq_dumpproto(const SQFunctionProto* p) {
         std::fprintf(stderr, "%3zu %-12s a=%d b=%d arg=%d\n", i, names[ins.op], ins.a, ins.b, ins.arg);
     }
     for (auto& f : p->functions)
-        sq_dumpproto(f.As<SQFunctionProto>());
+        sqP_dumpproto(f.As<SQFunctionProto>());
 }

@@ -7,5 +7,7 @@ struct SQVM;
 
 // Compiles the source into a function prototype; on failure returns false with the message,
 // line and column of the error in `error`, `line`, `column`.
-bool sq_compilesource(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char* sourceName, Value& proto,
-                      std::string& error, SQInteger& line, SQInteger& column);
+bool sqP_compilesource(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char* sourceName, Value& proto,
+                       std::string& error, SQInteger& line, SQInteger& column);
+// Prints the prototype's instructions and constants, and those of its nested functions, to stdout.
+void sqP_dumpproto(const SQFunctionProto* p);

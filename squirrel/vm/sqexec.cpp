@@ -5,8 +5,6 @@
 #include "sqopcodes.h"
 #include "sqvm.h"
 
-const char* sq_typename(SQObjectType t);
-
 // ---------------------------------------------------------------------------------------------
 // outers
 
@@ -31,7 +29,7 @@ void SQVM::CloseOuters(SQInteger fromIdx) {
         o->value = *o->ptr;
         o->ptr = &o->value;
         o->nextOpen = nullptr;
-        sq_objrelease(o);
+        sqO_release(o);
     }
 }
 
@@ -154,12 +152,12 @@ static std::string MaskNames(SQInteger mask) {
     for (SQObjectType t : types) {
         if (!(mask & _RAW_TYPE(t))) continue;
         if (!s.empty()) s += "|";
-        s += sq_typename(t);
+        s += sqV_typename(t);
     }
     return s;
 }
 
-SQRESULT sq_callnative(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger argBase, Value& result) {
+SQRESULT sqV_callnative(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger argBase, Value& result) {
     if (nc->nparamscheck > 0 && nargs != nc->nparamscheck) v->Raise("wrong number of parameters");
     if (nc->nparamscheck < 0 && nargs < -nc->nparamscheck) v->Raise("wrong number of parameters");
     for (size_t i = 0; i < nc->typecheck.size() && SQInteger(i) < nargs; ++i) {
@@ -167,7 +165,7 @@ SQRESULT sq_callnative(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger 
         if (mask == -1) continue;
         const Value& arg = v->stack[argBase + SQInteger(i)];
         if (!TypeMatches(mask, arg._type)) {
-            v->Raise("parameter " + std::to_string(i) + " has an invalid type '" + sq_typename(arg._type) +
+            v->Raise("parameter " + std::to_string(i) + " has an invalid type '" + sqV_typename(arg._type) +
                      "' ; expected: '" + MaskNames(mask) + "'");
         }
     }
@@ -240,7 +238,7 @@ void SQVM::CallValue(const Value& fnIn, SQInteger nargs, SQInteger argBase, Valu
         return;
     }
     case OT_NATIVECLOSURE:
-        sq_callnative(this, fn.As<SQNativeClosure>(), nargs, argBase, result);
+        sqV_callnative(this, fn.As<SQNativeClosure>(), nargs, argBase, result);
         return;
     case OT_CLASS: {
         Value inst = CreateInstance(fn.As<SQClass>());
@@ -278,7 +276,7 @@ void SQVM::CallValue(const Value& fnIn, SQInteger nargs, SQInteger argBase, Valu
     for (SQInteger i = argBase; i < top; ++i)
         stack[i].Null();
     top = argBase;
-    Raise("attempt to call '" + std::string(sq_typename(fn._type)) + "'");
+    Raise("attempt to call '" + std::string(sqV_typename(fn._type)) + "'");
 }
 
 bool SQVM::Call(const Value& fn, SQInteger nargs, SQInteger argBase, Value& result, bool raiseerror) {
@@ -324,7 +322,7 @@ void SQVM::CallErrorHandler() {
 
 Value SQVM::Resume(const Value& genValue) {
     if (genValue._type != OT_GENERATOR) {
-        Raise(std::string("trying to resume a '") + sq_typename(genValue._type) +
+        Raise(std::string("trying to resume a '") + sqV_typename(genValue._type) +
               "',only genenerator can be resumed");
     }
     SQGenerator* g = genValue.As<SQGenerator>();
@@ -375,14 +373,14 @@ static bool Truthy(const Value& v) {
     }
 }
 
-bool sq_truthy(const SQObject& o) {
+bool sqV_truthy(const SQObject& o) {
     return Truthy(static_cast<const Value&>(o));
 }
 
 static SQInteger BitOp(SQVM* v, int op, const Value& a, const Value& b) {
     if (a._type != OT_INTEGER || b._type != OT_INTEGER) {
-        v->Raise(std::string("bitwise op between '") + sq_typename(a._type) + "' and '" +
-                 sq_typename(b._type) + "'");
+        v->Raise(std::string("bitwise op between '") + sqV_typename(a._type) + "' and '" +
+                 sqV_typename(b._type) + "'");
     }
     SQInteger x = a.Int(), y = b.Int();
     switch (op) {
@@ -402,7 +400,7 @@ static SQInteger BitOp(SQVM* v, int op, const Value& a, const Value& b) {
 }
 
 // One step of a foreach over the container at slots[0]; false when the loop is done.
-bool sq_foreachstep(SQVM* v, Value* slots) {
+bool sqV_foreachstep(SQVM* v, Value* slots) {
     Value& container = slots[0];
     Value& iter = slots[3];
     switch (container._type) {
@@ -731,8 +729,8 @@ void SQVM::Execute(SQInteger entryFrames) {
                 case OP_INSTANCEOF: {
                     if (stack[top - 1]._type != OT_CLASS)
                         Raise("cannot apply instanceof between a " +
-                              std::string(sq_typename(stack[top - 2]._type)) + " and a " +
-                              sq_typename(stack[top - 1]._type));
+                              std::string(sqV_typename(stack[top - 2]._type)) + " and a " +
+                              sqV_typename(stack[top - 1]._type));
                     bool r = InstanceOf(stack[top - 2], stack[top - 1]);
                     Pop(2);
                     stack[top++] = Value(r);
@@ -750,7 +748,7 @@ void SQVM::Execute(SQInteger entryFrames) {
                             stack[top - 1] = r;
                             break;
                         }
-                        Raise(std::string("attempt to negate a ") + sq_typename(a._type));
+                        Raise(std::string("attempt to negate a ") + sqV_typename(a._type));
                     }
                     break;
                 }
@@ -760,7 +758,7 @@ void SQVM::Execute(SQInteger entryFrames) {
                 case OP_BWNOT:
                     if (stack[top - 1]._type != OT_INTEGER)
                         Raise(std::string("attempt to perform a bitwise op on a ") +
-                              sq_typename(stack[top - 1]._type));
+                              sqV_typename(stack[top - 1]._type));
                     stack[top - 1]._unVal.nInteger = ~stack[top - 1].Int();
                     break;
                 case OP_TYPEOF:
@@ -868,7 +866,7 @@ void SQVM::Execute(SQInteger entryFrames) {
                     }
                     Value result;
                     if (fn._type == OT_NATIVECLOSURE) {
-                        SQRESULT r = sq_callnative(this, fn.As<SQNativeClosure>(), nargs, argBase, result);
+                        SQRESULT r = sqV_callnative(this, fn.As<SQNativeClosure>(), nargs, argBase, result);
                         if (r == SQ_SUSPEND_FLAG) {
                             // the thread suspends: the native's result slot receives the wakeup value
                             top = argBase;
@@ -910,7 +908,7 @@ void SQVM::Execute(SQInteger entryFrames) {
                     Value attrs = i.b ? stack[top - 1] : Value();
                     if (i.a) {
                         if (baseClass._type != OT_CLASS)
-                            Raise("trying to inherit from a " + std::string(sq_typename(baseClass._type)));
+                            Raise("trying to inherit from a " + std::string(sqV_typename(baseClass._type)));
                         c->InheritFrom(baseClass);
                     }
                     c->attrs = attrs;
@@ -1011,12 +1009,12 @@ void SQVM::Execute(SQInteger entryFrames) {
                         [[fallthrough]];
                     }
                     default:
-                        Raise(std::string("cannot iterate ") + sq_typename(c._type));
+                        Raise(std::string("cannot iterate ") + sqV_typename(c._type));
                     }
                     break;
                 }
                 case OP_FOREACH:
-                    if (!sq_foreachstep(this, base + i.b)) ci->ip += i.arg;
+                    if (!sqV_foreachstep(this, base + i.b)) ci->ip += i.arg;
                     break;
                 case OP_VARGC: {
                     SQInteger slot = closure->Proto()->nparams;

@@ -15,7 +15,7 @@ SQObjectBase::~SQObjectBase() {
     }
 }
 
-void sq_objrelease(SQObjectBase* o) {
+void sqO_release(SQObjectBase* o) {
     if (--o->refs != 0) return;
     if (o->ss) o->ss->Untrack(o);
     delete o;
@@ -305,13 +305,13 @@ SQClass::SQClass() {
 }
 
 SQClass::~SQClass() {
-    if (members) sq_objrelease(members);
+    if (members) sqO_release(members);
 }
 
 void SQClass::InheritFrom(const Value& base) {
     SQClass* b = base.As<SQClass>();
     baseClass = base;
-    sq_objrelease(members);
+    sqO_release(members);
     members = b->members->CloneTable();
     members->refs++;
     defaultValues = b->defaultValues;
@@ -372,7 +372,7 @@ SQSharedState::~SQSharedState() {}
 
 // Marks everything reachable from the roots; unreachable tracked objects form cycles (anything
 // else would have been freed by its count). Breaking their references frees them.
-SQInteger sq_collectcycles(SQSharedState* ss, std::vector<SQObjectBase*> roots) {
+SQInteger sqC_collectcycles(SQSharedState* ss, std::vector<SQObjectBase*> roots) {
     std::vector<SQObjectBase*> gray = std::move(roots);
     // an epoch instead of a flag: untracked objects (the main VM, class member tables) need no reset
     uint32_t epoch = ++ss->gcEpoch;
@@ -392,6 +392,6 @@ SQInteger sq_collectcycles(SQSharedState* ss, std::vector<SQObjectBase*> roots) 
         o->Clear();
     SQInteger n = SQInteger(garbage.size());
     for (SQObjectBase* o : garbage)
-        sq_objrelease(o);
+        sqO_release(o);
     return n;
 }

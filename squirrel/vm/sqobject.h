@@ -28,7 +28,9 @@ struct SQObjectBase {
     virtual void Clear() {}
 };
 
-void sq_objrelease(SQObjectBase* o);
+void sqO_release(SQObjectBase* o);
+// Frees the objects unreachable from `roots` that only reference cycles keep alive; their number.
+SQInteger sqC_collectcycles(SQSharedState* ss, std::vector<SQObjectBase*> roots);
 
 inline bool IsRef(SQObjectType t) {
     return (t & SQOBJECT_REF_COUNTED) != 0;
@@ -82,7 +84,7 @@ struct Value : SQObject {
         SQObject old = *this;
         *(SQObject*)this = o;
         AddRef();
-        if (IsRef(old._type)) sq_objrelease(old._unVal.pRefCounted);
+        if (IsRef(old._type)) sqO_release(old._unVal.pRefCounted);
         return *this;
     }
     Value& operator=(Value&& o) noexcept {
@@ -91,20 +93,20 @@ struct Value : SQObject {
         *(SQObject*)this = o;
         o._type = OT_NULL;
         o._unVal.raw = 0;
-        if (IsRef(old._type)) sq_objrelease(old._unVal.pRefCounted);
+        if (IsRef(old._type)) sqO_release(old._unVal.pRefCounted);
         return *this;
     }
     void Null() {
         SQObject old = *this;
         _type = OT_NULL;
         _unVal.raw = 0;
-        if (IsRef(old._type)) sq_objrelease(old._unVal.pRefCounted);
+        if (IsRef(old._type)) sqO_release(old._unVal.pRefCounted);
     }
     void AddRef() const {
         if (IsRef(_type)) ++_unVal.pRefCounted->refs;
     }
     void Release() {
-        if (IsRef(_type)) sq_objrelease(_unVal.pRefCounted);
+        if (IsRef(_type)) sqO_release(_unVal.pRefCounted);
     }
     SQObjectType Type() const { return _type; }
     bool IsNull() const { return _type == OT_NULL; }

@@ -1,4 +1,5 @@
-// The interpreter loop and the object protocol (get/set/arith/compare) with metamethods.
+// The VM object: hooks, errors, and the object protocol (get/set/new slot, arithmetic, comparison,
+// conversion) with metamethods and default delegates. The interpreter loop is in sqexec.cpp.
 #include "sqvm.h"
 
 #include <sys/mman.h>
@@ -175,7 +176,7 @@ void SQVM::RaiseValue(const Value& v) {
     throw SQThrow{};
 }
 
-std::string sq_floattostring(SQFloat f) {
+std::string sqV_floattostring(SQFloat f) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%g", double(f));
     return buf;
@@ -188,7 +189,7 @@ std::string SQVM::Printable(const Value& v) {
     case OT_INTEGER:
         return std::to_string(v.Int());
     case OT_FLOAT:
-        return sq_floattostring(v.Float());
+        return sqV_floattostring(v.Float());
     default:
         return std::string(TypeOf(v).As<SQString>()->View());
     }
@@ -236,7 +237,7 @@ static const char* TypeName(SQObjectType t) {
     return "unknown";
 }
 
-const char* sq_typename(SQObjectType t) {
+const char* sqV_typename(SQObjectType t) {
     return TypeName(t);
 }
 
@@ -624,7 +625,7 @@ bool SQVM::ToString(const Value& v, Value& out) {
         out = NewString(std::to_string(v.Int()));
         return true;
     case OT_FLOAT:
-        out = NewString(sq_floattostring(v.Float()));
+        out = NewString(sqV_floattostring(v.Float()));
         return true;
     case OT_BOOL:
         out = NewString(v._unVal.raw ? "true" : "false");

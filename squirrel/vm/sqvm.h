@@ -116,7 +116,6 @@ struct SQVM : SQObjectBase {
     void NewMember(SQClass* cls, const Value& key, const Value& val, const Value& attrs, bool isStatic);
     Value MakeClosure(const Value& proto, SQCallFrame* frame, const Value* freeValues);
     Value NewString(std::string_view s) { return ss->Str(s); }
-    Value ThisEnv(const SQClosure* c, const Value& self);
     bool GetViaMeta(const Value& obj, const Value& key, Value& out);
     bool GetDelegated(const Value& obj, const Value& key, Value& out);
     Value DefaultDelegate(const Value& obj);
@@ -138,7 +137,13 @@ struct SQVM : SQObjectBase {
     bool Suspend();
 };
 
-std::string sq_floattostring(SQFloat f);
-SQRESULT sq_callnative(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, Value& result);
-void sq_registerbaselib(SQVM* v);
-void sq_initdelegates(SQSharedState* ss, SQVM* v);
+// Engine-internal functions: sqV_ the VM, sqB_ the base library, sqP_ the compiler, sqC_ the
+// collector, sqO_ the objects; sq_ names only the public API of squirrel.h.
+std::string sqV_floattostring(SQFloat f);
+const char* sqV_typename(SQObjectType t);
+bool sqV_truthy(const SQObject& o);
+// One step of a foreach over the container at slots[0]; false when the loop is done.
+bool sqV_foreachstep(SQVM* v, Value* slots);
+SQRESULT sqV_callnative(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, Value& result);
+void sqB_registerbaselib(SQVM* v);
+void sqB_initdelegates(SQSharedState* ss, SQVM* v);
