@@ -14,6 +14,7 @@ inline constexpr int kPause = 41004;
 
 // First command id of the script-defined items (id = kUserBase + index).
 inline constexpr int kUserBase = 40000;
+// Slots of script-defined items: indices 0 to kUserCount - 1.
 inline constexpr int kUserCount = 128;
 // Ids the window routes to the script-defined items.
 inline constexpr int kUserRangeLast = 40999;
@@ -32,5 +33,8 @@ inline constexpr std::array<Item, 6> kPopup{{
     {0, ""},
     {kExit, "終了"},
 }};
+
+// Menu position of the first script-defined item: after the first fixed command and its separator.
+inline constexpr int kUserFirstPosition = 2;
 
 } // namespace mz::menu

@@ -50,6 +50,9 @@ class MzSquirrel {
     static float GetArgFloat(HSQUIRRELVM vm);
 
     // Readers of the option table that is the one argument of a native call (on top of the VM stack).
+    // A call with another number of arguments is reported with this message.
+    static constexpr const char* kOptionCountMessage =
+        "引数の数が間違っています。オプションテーブル１つが必要です";
     static std::string GetOptionString(HSQUIRRELVM vm, const char* key, const char* defaultValue);
     static float GetOptionFloat(HSQUIRRELVM vm, const char* key, float defaultValue);
     // Iterates over option[`key`] (a table, class or instance): NextOption gives its entries while their

@@ -1,12 +1,12 @@
 #include "QtHost.h"
 
 #include "MainApp.h"
+#include "QtGuiThread.h"
 #include "QtIcons.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QThread>
 
 namespace {
 // The tray's tooltip field holds 127 characters.
@@ -69,15 +69,6 @@ void QtHost::Poll() {
     QCoreApplication::quit();
 }
 
-template <typename F>
-void QtHost::OnGuiThread(F&& f) {
-    if (QThread::currentThread() == thread()) {
-        f();
-        return;
-    }
-    QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
-}
-
 void QtHost::UpdateWorkArea() {
     QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     m_workX = area.x();
@@ -91,30 +82,30 @@ MzScreenRect QtHost::WorkArea() const {
 }
 
 void QtHost::MoveTo(const MzScreenRect& r) {
-    OnGuiThread([this, r] { m_window->setGeometry(r.x, r.y, r.width, r.height); });
+    QtOnGuiThread(this, [this, r] { m_window->setGeometry(r.x, r.y, r.width, r.height); });
 }
 
 void QtHost::SetShape(std::vector<MzScreenRect> rects) {
-    OnGuiThread([this, rects = std::move(rects)] { m_window->SetShape(rects); });
+    QtOnGuiThread(this, [this, rects = std::move(rects)] { m_window->SetShape(rects); });
 }
 
 void QtHost::Show() {
-    OnGuiThread([this] { m_window->show(); });
+    QtOnGuiThread(this, [this] { m_window->show(); });
 }
 
 void QtHost::SetTopmost(bool topmost) {
-    OnGuiThread([this, topmost] { m_window->SetTopmost(topmost); });
+    QtOnGuiThread(this, [this, topmost] { m_window->SetTopmost(topmost); });
 }
 
 void QtHost::Raise() {
-    OnGuiThread([this] {
+    QtOnGuiThread(this, [this] {
         m_window->raise();
         m_window->requestActivate();
     });
 }
 
 void QtHost::ShowScriptLog() {
-    OnGuiThread([this] { m_scriptLog.ShowAndRaise(); });
+    QtOnGuiThread(this, [this] { m_scriptLog.ShowAndRaise(); });
 }
 
 void QtHost::RebuildMenu() {

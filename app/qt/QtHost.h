@@ -43,8 +43,6 @@ class QtHost : public QObject, public MzHost {
     void ShowScriptLog() override;
 
   private:
-    template <typename F>
-    void OnGuiThread(F&& f);
     void UpdateWorkArea();
     void RebuildMenu();
     void Poll();
