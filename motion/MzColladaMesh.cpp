@@ -342,16 +342,29 @@ float Cross(Point2 a, Point2 b, Point2 c) {
     return (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
 }
 
-// The corners projected on the plane that the face's normal (Newell's) is most upright to.
-std::vector<Point2> Project(const std::vector<Slot>& corners) {
-    float n[3] = {0, 0, 0};
+// The corners projected on the plane that the face's normal (Newell's) is most upright to, or
+// nothing when the face is not flat: which diagonal a warped face should take is not defined by
+// its outline, so it keeps its fan.
+std::vector<Point2> ProjectFlat(const std::vector<Slot>& corners) {
+    float n[3] = {0, 0, 0}, centre[3] = {0, 0, 0};
     for (size_t i = 0; i < corners.size(); ++i) {
         const Vector4& a = corners[i].position;
         const Vector4& b = corners[(i + 1) % corners.size()].position;
         n[0] += (a.y - b.y) * (a.z + b.z);
         n[1] += (a.z - b.z) * (a.x + b.x);
         n[2] += (a.x - b.x) * (a.y + b.y);
+        centre[0] += a.x, centre[1] += a.y, centre[2] += a.z;
     }
+    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    if (!(length > 0)) return {};
+    float extent = 0, warp = 0;
+    for (const Slot& s : corners) {
+        const float d[3] = {s.position.x - centre[0] / corners.size(), s.position.y - centre[1] / corners.size(),
+                            s.position.z - centre[2] / corners.size()};
+        extent = std::max(extent, std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
+        warp = std::max(warp, std::fabs(d[0] * n[0] + d[1] * n[1] + d[2] * n[2]) / length);
+    }
+    if (warp > 1e-3f * extent) return {};
     int drop = std::fabs(n[0]) > std::fabs(n[1]) ? 0 : 1;
     if (std::fabs(n[2]) > std::fabs(n[drop])) drop = 2;
     std::vector<Point2> points;
@@ -364,9 +377,18 @@ std::vector<Point2> Project(const std::vector<Slot>& corners) {
     return points;
 }
 
+// Convex unless a corner turns the wrong way by more than rounding: a nearly straight or
+// nearly flat corner keeps the fan that such faces have always had.
 bool Convex(const std::vector<Point2>& p) {
+    float minX = p[0].x, maxX = p[0].x, minY = p[0].y, maxY = p[0].y;
+    for (const Point2& q : p) {
+        minX = std::min(minX, q.x), maxX = std::max(maxX, q.x);
+        minY = std::min(minY, q.y), maxY = std::max(maxY, q.y);
+    }
+    const float extent = std::max(maxX - minX, maxY - minY);
+    const float tolerance = 1e-3f * extent * extent;
     for (size_t i = 0; i < p.size(); ++i)
-        if (Cross(p[i], p[(i + 1) % p.size()], p[(i + 2) % p.size()]) < 0) return false;
+        if (Cross(p[i], p[(i + 1) % p.size()], p[(i + 2) % p.size()]) < -tolerance) return false;
     return true;
 }
 
@@ -419,8 +441,8 @@ class FaceEmitter {
             corners_.push_back(CornerSlot(in_, first + k));
         if (in_.set.kind == collada::PrimitiveKind::TriStrips) return Strip();
         if (n > 3 && in_.set.kind == collada::PrimitiveKind::Polygons && n <= kMaxEarClippedCorners) {
-            std::vector<Point2> points = Project(corners_);
-            if (!Convex(points)) {
+            std::vector<Point2> points = ProjectFlat(corners_);
+            if (!points.empty() && !Convex(points)) {
                 triangles_.clear();
                 Triangulate(points, triangles_, earBudget_);
                 for (size_t t = 0; t + 2 < triangles_.size(); t += 3)

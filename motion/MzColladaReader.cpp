@@ -126,17 +126,44 @@ void CollectElementKeys(KeyFrameList& list, const collada::Transform& e, uint32_
         }
 }
 
+// A joint animated only by rotations (as exporters write a skeleton whose bones keep their
+// lengths) stays where its node puts it: its static translation, not its parent's origin.
+std::optional<Vector4> RestTranslation(const collada::Node& node, float scale) {
+    for (const collada::Transform& e : node.transforms)
+        if ((e.kind == collada::TransformKind::Translate || e.kind == collada::TransformKind::Matrix) &&
+            e.IsAnimated())
+            return std::nullopt;
+    const collada::Matrix4 local = node.LocalTransform();
+    return Vector4{local.At(0, 3) * scale, local.At(1, 3) * scale, -local.At(2, 3) * scale, 1};
+}
+
+// Static rotations beside animated ones (a joint's orientation before its animated rotation)
+// take part in every key, in element order.
+void AddStaticRotations(KeyFrameList& list, const collada::Node& node) {
+    for (size_t h = 0; h < node.transforms.size(); ++h) {
+        const collada::Transform& e = node.transforms[h];
+        if (e.kind != collada::TransformKind::Rotate || e.IsAnimated() || e.values[3] == 0) continue;
+        for (const auto& [time, entry] : list) {
+            KeyFrameRecord& r = entry->Record(static_cast<uint32_t>(h));
+            r.kind = KeyFrameRecord::kRotation;
+            r.axisX = e.values[0], r.axisY = e.values[1], r.axisZ = e.values[2], r.angle = e.values[3];
+        }
+    }
+}
+
 // A right-handed quaternion of the document turned into the system's frame (the z mirror).
 Quaternion ConvertedRotation(const float* q) {
     return {-q[0], -q[1], q[2], q[3]};
 }
 
 // One key of curve k from a merged entry. `frame`, for a joint without a parent joint, turns the
-// key from the document's up axis to Y.
-void StoreEntry(MzMotionData& data, uint32_t k, const KeyFrameEntry& entry, const collada::Matrix4* frame) {
+// key from the document's up axis to Y; `rest` is the translation of an entry without one.
+void StoreEntry(MzMotionData& data, uint32_t k, const KeyFrameEntry& entry, const collada::Matrix4* frame,
+                const Vector4* rest) {
     float t[3] = {0, 0, 0};
-    bool translated = false;
-    Vector4 translation = kVec4Origin;
+    bool translated = rest != nullptr;
+    Vector4 translation = rest ? *rest : kVec4Origin;
+    if (rest) t[0] = rest->x, t[1] = rest->y, t[2] = -rest->z;
     Quaternion q;
     for (const auto& [h, r] : entry.Records()) {
         if (r.kind == KeyFrameRecord::kTranslation || r.kind == KeyFrameRecord::kMatrix) {
@@ -294,8 +321,10 @@ void MzColladaReader::ReadMotionNode(const MzModel& model, MzMotionData& data, f
     KeyFrameList list;
     for (size_t h = 0; h < node->transforms.size(); ++h)
         CollectElementKeys(list, node->transforms[h], static_cast<uint32_t>(h), scale);
+    AddStaticRotations(list, *node);
+    const std::optional<Vector4> rest = RestTranslation(*node, scale);
     for (const auto& [time, entry] : list)
-        StoreEntry(data, k, *entry, frame);
+        StoreEntry(data, k, *entry, frame, rest ? &*rest : nullptr);
 }
 
 void MzColladaReader::ResolveRotations(const MzModel& model, MzMotionData& data, const MzJoint* parent,
