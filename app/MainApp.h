@@ -40,9 +40,8 @@ class MainApp : public MzApp {
     explicit MainApp(MzAppEngine& engine);
     ~MainApp() override;
 
-    // Main thread: configuration and name. A failed config.nut leaves the defaults; the missing
-    // start-up script then stops the system on the first tick.
-    void LoadConfig();
+    // Main thread: configuration and name; false when config.nut could not be run (reported).
+    bool LoadConfig();
     // Main thread, once the host's window, tray icon and menu exist: topmost, not paused, running.
     void Start(MzHost* host);
 

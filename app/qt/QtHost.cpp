@@ -1,6 +1,7 @@
 #include "QtHost.h"
 
 #include "MainApp.h"
+#include "MzSquirrel.h"
 #include "QtGuiThread.h"
 #include "QtIcons.h"
 
@@ -36,6 +37,12 @@ bool QtHost::Create() {
     if (!m_window->CreateNative(screen->availableGeometry())) return false;
     connect(m_window.get(), &QtMainWindow::MenuRequested, this, &QtHost::PopupMenuAt);
     connect(m_window.get(), &QtMainWindow::CloseRequested, this, [this] { m_app.quit = true; });
+    // The main window never has the focus; any focus change or the program losing activation
+    // means the user went elsewhere.
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this] { m_app.OnActivate(false); });
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive) m_app.OnActivate(false);
+    });
     m_app.OnMove(m_window->x(), m_window->y());
     m_app.OnSize(m_window->width(), m_window->height());
 
@@ -57,15 +64,19 @@ bool QtHost::Create() {
     return true;
 }
 
-// Every 10 ms: the cursor for the input system, and the stop flag.
+// Every 10 ms: the cursor and the buttons for the input system, and the stop flag. Stopping
+// interrupts any script still running, so that the application thread ends its frame cycle.
 void QtHost::Poll() {
     QPoint cursor = QCursor::pos();
     m_app.OnCursor(cursor.x(), cursor.y());
+    m_window->ReleaseButtonsLetGo();
     if (g_terminateRequested) m_app.quit = true;
     if (!m_app.quit) return;
+    MzSquirrel::InterruptAll();
     m_pollTimer.stop();
     m_menu.close();
-    m_window->close();
+    m_window->hide();
+    if (m_tray) m_tray->hide();
     QCoreApplication::quit();
 }
 
@@ -98,10 +109,7 @@ void QtHost::SetTopmost(bool topmost) {
 }
 
 void QtHost::Raise() {
-    QtOnGuiThread(this, [this] {
-        m_window->raise();
-        m_window->requestActivate();
-    });
+    QtOnGuiThread(this, [this] { m_window->raise(); });
 }
 
 void QtHost::ShowScriptLog() {
