@@ -944,19 +944,20 @@ struct BinaryOperator {
     int precedence;
 };
 
-// clang-format off: one precedence level per line
+// one precedence level per line
+// clang-format off
 constexpr BinaryOperator kBinaryOperators[] = {
-    {TK_OR, OP_ORJ, 1},       {TK_AND, OP_ANDJ, 2},
-    {'|', OP_BITOR, 3},       {'^', OP_BITXOR, 4},
-    {'&', OP_BITAND, 5},      {TK_EQ, OP_EQ, 6},
-    {TK_NE, OP_NE, 6},        {TK_3WAYSCMP, OP_CMP3, 6},
-    {'<', OP_LT, 7},          {'>', OP_GT, 7},
-    {TK_LE, OP_LE, 7},        {TK_GE, OP_GE, 7},
-    {TK_IN, OP_IN, 7},        {TK_INSTANCEOF, OP_INSTANCEOF, 7},
-    {TK_SHIFTL, OP_SHL, 8},   {TK_SHIFTR, OP_SHR, 8},
-    {TK_USHIFTR, OP_USHR, 8}, {'+', OP_ADD, 9},
-    {'-', OP_SUB, 9},         {'*', OP_MUL, 10},
-    {'/', OP_DIV, 10},        {'%', OP_MOD, 10},
+    {TK_OR, OP_ORJ, 1},
+    {TK_AND, OP_ANDJ, 2},
+    {'|', OP_BITOR, 3},
+    {'^', OP_BITXOR, 4},
+    {'&', OP_BITAND, 5},
+    {TK_EQ, OP_EQ, 6}, {TK_NE, OP_NE, 6}, {TK_3WAYSCMP, OP_CMP3, 6},
+    {'<', OP_LT, 7}, {'>', OP_GT, 7}, {TK_LE, OP_LE, 7}, {TK_GE, OP_GE, 7}, {TK_IN, OP_IN, 7},
+        {TK_INSTANCEOF, OP_INSTANCEOF, 7},
+    {TK_SHIFTL, OP_SHL, 8}, {TK_SHIFTR, OP_SHR, 8}, {TK_USHIFTR, OP_USHR, 8},
+    {'+', OP_ADD, 9}, {'-', OP_SUB, 9},
+    {'*', OP_MUL, 10}, {'/', OP_DIV, 10}, {'%', OP_MOD, 10},
 };
 // clang-format on
 
