@@ -2,6 +2,7 @@
 
 #include "MainApp.h"
 #include "QtIcons.h"
+#include "QtX11.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -34,6 +35,7 @@ bool QtHost::Create() {
     QGuiApplication::setWindowIcon(icon);
     m_window = std::make_unique<QtMainWindow>(m_app);
     if (!m_window->CreateNative(screen->availableGeometry())) return false;
+    StartDesktopWatch();
     connect(m_window.get(), &QtMainWindow::MenuRequested, this, &QtHost::PopupMenuAt);
     connect(m_window.get(), &QtMainWindow::CloseRequested, this, [this] { m_app.quit = true; });
     m_app.OnMove(m_window->x(), m_window->y());
@@ -69,6 +71,20 @@ void QtHost::Poll() {
     QCoreApplication::quit();
 }
 
+// On every workspace, and out of the way of full-screen windows and the locked screen.
+void QtHost::StartDesktopWatch() {
+    MzX11SetOnAllWorkspaces(*m_window);
+    m_desktopWatch = std::make_unique<QtDesktopWatch>(*m_window);
+    connect(m_desktopWatch.get(), &QtDesktopWatch::ObscuredChanged, this, &QtHost::OnObscured);
+    m_desktopWatch->Start();
+}
+
+// Hidden by an empty shape rather than unmapped, so that the window keeps its place and its hints.
+void QtHost::OnObscured(bool obscured) {
+    m_app.Suspend(obscured);
+    if (obscured) m_window->SetShape({});
+}
+
 template <typename F>
 void QtHost::OnGuiThread(F&& f) {
     if (QThread::currentThread() == thread()) {
@@ -95,7 +111,11 @@ void QtHost::MoveTo(const MzScreenRect& r) {
 }
 
 void QtHost::SetShape(std::vector<MzScreenRect> rects) {
-    OnGuiThread([this, rects = std::move(rects)] { m_window->SetShape(rects); });
+    OnGuiThread([this, rects = std::move(rects)] {
+        // A frame that was under way when the characters hid must not show them again.
+        if (m_desktopWatch && m_desktopWatch->Obscured()) return;
+        m_window->SetShape(rects);
+    });
 }
 
 void QtHost::Show() {
@@ -137,6 +157,7 @@ void QtHost::RebuildMenu() {
 
 void QtHost::PopupMenuAt(const QPoint& globalPos) {
     if (m_menu.isVisible()) return;
+    m_app.RefreshAutostart();
     RebuildMenu();
     m_menu.popup(globalPos);
 }
