@@ -55,6 +55,8 @@ void QtDesktopWatch::Start() {
     m_activeAtom = MzX11Atom(c, "_NET_ACTIVE_WINDOW");
     m_stateAtom = MzX11Atom(c, "_NET_WM_STATE");
     m_fullScreenAtom = MzX11Atom(c, "_NET_WM_STATE_FULLSCREEN");
+    m_compositorAtom = MzX11Atom(c, "_NET_WM_CM_S0");
+    Poll();
     m_timer.start(kPollMs);
 }
 
@@ -64,6 +66,19 @@ void QtDesktopWatch::OnScreenSaverActive(bool active) {
 
 void QtDesktopWatch::Poll() {
     Update(FullScreenActive(), m_locked);
+    bool composited = CompositorRuns();
+    if (composited == m_composited) return;
+    m_composited = composited;
+    emit CompositedChanged(composited);
+}
+
+bool QtDesktopWatch::CompositorRuns() const {
+    xcb_connection_t* c = MzX11Connection();
+    xcb_get_selection_owner_reply_t* reply =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_compositorAtom), nullptr);
+    bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+    std::free(reply);
+    return owned;
 }
 
 // The active window is full screen and its centre lies on the screen the main window is on.

@@ -71,11 +71,14 @@ void QtHost::Poll() {
     QCoreApplication::quit();
 }
 
-// On every workspace, and out of the way of full-screen windows and the locked screen.
+// On every workspace, out of the way of full-screen windows and the locked screen, translucent
+// under a compositor.
 void QtHost::StartDesktopWatch() {
     MzX11SetOnAllWorkspaces(*m_window);
     m_desktopWatch = std::make_unique<QtDesktopWatch>(*m_window);
     connect(m_desktopWatch.get(), &QtDesktopWatch::ObscuredChanged, this, &QtHost::OnObscured);
+    connect(m_desktopWatch.get(), &QtDesktopWatch::CompositedChanged, m_window.get(),
+            &QtMainWindow::SetComposited);
     m_desktopWatch->Start();
 }
 

@@ -18,6 +18,9 @@ class QtMainWindow : public QWindow {
     // Creates the native window hidden, with the hints that must precede the first map.
     bool CreateNative(const QRect& workArea);
     void SetShape(const std::vector<MzScreenRect>& rects);
+    // Under a compositor the colour pass's alpha makes the window translucent: only the input shape
+    // follows the silhouette, the visible shape is its bounding box.
+    void SetComposited(bool composited);
     void SetTopmost(bool topmost);
 
     // Set once the window has been exposed: presenting into it before is undefined.
@@ -41,4 +44,6 @@ class QtMainWindow : public QWindow {
 
     MainApp& m_app;
     std::atomic<bool> m_exposed{false};
+    bool m_composited = false;
+    std::vector<MzScreenRect> m_shape;
 };

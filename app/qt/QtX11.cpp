@@ -2,8 +2,10 @@
 
 #include <QGuiApplication>
 #include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <xcb/shape.h>
 
 xcb_connection_t* MzX11Connection() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -53,5 +55,49 @@ void MzX11SetOnAllWorkspaces(QWindow& window) {
     xcb_atom_t sticky = MzX11Atom(c, "_NET_WM_STATE_STICKY");
     xcb_change_property(c, XCB_PROP_MODE_APPEND, id, MzX11Atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1,
                         &sticky);
+    xcb_flush(c);
+}
+
+namespace {
+
+std::vector<xcb_rectangle_t> XRects(const std::vector<MzScreenRect>& rects) {
+    std::vector<xcb_rectangle_t> xrects;
+    xrects.reserve(rects.size());
+    for (const MzScreenRect& r : rects) {
+        if (r.width <= 0 || r.height <= 0) continue;
+        xrects.push_back({static_cast<int16_t>(r.x), static_cast<int16_t>(r.y),
+                          static_cast<uint16_t>(r.width), static_cast<uint16_t>(r.height)});
+    }
+    return xrects;
+}
+
+std::vector<xcb_rectangle_t> BoundingBox(const std::vector<xcb_rectangle_t>& rects) {
+    if (rects.empty()) return {};
+    int left = rects[0].x, top = rects[0].y, right = left, bottom = top;
+    for (const xcb_rectangle_t& r : rects) {
+        left = std::min<int>(left, r.x);
+        top = std::min<int>(top, r.y);
+        right = std::max(right, r.x + r.width);
+        bottom = std::max(bottom, r.y + r.height);
+    }
+    return {{static_cast<int16_t>(left), static_cast<int16_t>(top), static_cast<uint16_t>(right - left),
+             static_cast<uint16_t>(bottom - top)}};
+}
+
+void SetShapeKind(xcb_connection_t* c, xcb_window_t window, xcb_shape_kind_t kind,
+                  const std::vector<xcb_rectangle_t>& rects) {
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
+                         static_cast<uint32_t>(rects.size()), rects.data());
+}
+
+} // namespace
+
+void MzX11SetShape(QWindow& window, const std::vector<MzScreenRect>& rects, bool boundingBoxOnly) {
+    xcb_connection_t* c = MzX11Connection();
+    if (!c || !window.handle()) return;
+    std::vector<xcb_rectangle_t> xrects = XRects(rects);
+    auto id = static_cast<xcb_window_t>(window.winId());
+    SetShapeKind(c, id, XCB_SHAPE_SK_BOUNDING, boundingBoxOnly ? BoundingBox(xrects) : xrects);
+    SetShapeKind(c, id, XCB_SHAPE_SK_INPUT, xrects);
     xcb_flush(c);
 }

@@ -7,6 +7,7 @@ MZ_MASCOT names the program, MZ_BUILD_DIR its build tree (for cmake --install)."
 import ctypes
 import ctypes.util
 import os
+import re
 import subprocess
 import tempfile
 import time
@@ -31,35 +32,113 @@ class XEvent(ctypes.Union):
     _fields_ = [("xclient", XClientMessage), ("pad", ctypes.c_long * 24)]
 
 
-def set_fullscreen(display, window, on):
-    """Asks the window manager to put the window into full-screen state or out of it, as a
-    program's own full-screen switch does (a _NET_WM_STATE client message to the root window)."""
-    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XInternAtom.restype = ctypes.c_ulong
-    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x11.XDefaultRootWindow.restype = ctypes.c_ulong
-    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.POINTER(XEvent)]
-    x11.XFlush.argtypes = [ctypes.c_void_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    dpy = x11.XOpenDisplay(display.encode())
-    if not dpy:
-        raise AssertionError(f"cannot open display {display}")
-    try:
+class XRectangle(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short), ("width", ctypes.c_ushort), ("height", ctypes.c_ushort)]
+
+
+class XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int), ("format", ctypes.c_int),
+                ("data", ctypes.POINTER(ctypes.c_ubyte)), ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
+                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
+                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+
+
+class X11:
+    """What the tests ask of the X server that no command-line tool answers: a window's shape
+    rectangles, the screen's pixels, and the client message a program sends to go full screen."""
+
+    SHAPE_BOUNDING, SHAPE_INPUT = 0, 2
+
+    def __init__(self, display):
+        self.x = ctypes.CDLL(ctypes.util.find_library("X11"))
+        self.xext = ctypes.CDLL(ctypes.util.find_library("Xext"))
+        x = self.x
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x.XInternAtom.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XDefaultRootWindow.restype = ctypes.c_ulong
+        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.POINTER(XEvent)]
+        x.XGetImage.restype = ctypes.POINTER(XImage)
+        x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x.XFree.argtypes = [ctypes.c_void_p]
+        x.XFlush.argtypes = [ctypes.c_void_p]
+        x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.xext.XShapeGetRectangles.restype = ctypes.POINTER(XRectangle)
+        self.xext.XShapeGetRectangles.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
+                                                  ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int)]
+        self.dpy = x.XOpenDisplay(display.encode())
+        if not self.dpy:
+            raise AssertionError(f"cannot open display {display}")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.x.XCloseDisplay(self.dpy)
+
+    def shape_rects(self, window, kind):
+        """The window's shape of that kind as (x, y, width, height) rectangles, window coordinates."""
+        count, ordering = ctypes.c_int(), ctypes.c_int()
+        rects = self.xext.XShapeGetRectangles(self.dpy, window, kind, ctypes.byref(count), ctypes.byref(ordering))
+        out = [(rects[i].x, rects[i].y, rects[i].width, rects[i].height) for i in range(count.value)]
+        if rects:
+            self.x.XFree(rects)
+        return out
+
+    def grab(self, x, y, width, height):
+        """The screen's pixels in the rectangle: a function (column, row) -> (r, g, b)."""
+        all_planes = 0xFFFFFFFF
+        image = self.x.XGetImage(self.dpy, self.x.XDefaultRootWindow(self.dpy), x, y, width, height, all_planes, 2)
+        if not image:
+            raise AssertionError("XGetImage failed")
+        img = image.contents
+        assert img.bits_per_pixel == 32, img.bits_per_pixel
+        raw, stride = ctypes.string_at(img.data, img.bytes_per_line * img.height), img.bytes_per_line
+        self.x.XFree(img.data)
+        self.x.XFree(image)
+        return lambda c, r: (raw[r * stride + 4 * c + 2], raw[r * stride + 4 * c + 1], raw[r * stride + 4 * c])
+
+    def compositor_owner(self):
+        self.x.XGetSelectionOwner.restype = ctypes.c_ulong
+        self.x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        return self.x.XGetSelectionOwner(self.dpy, self.x.XInternAtom(self.dpy, b"_NET_WM_CM_S0", 0))
+
+    def set_fullscreen(self, window, on):
+        """Asks the window manager to put the window into full-screen state or out of it, as a
+        program's own full-screen switch does (a _NET_WM_STATE client message to the root window)."""
         event = XEvent()
         event.xclient.type = 33  # ClientMessage
         event.xclient.send_event = 1
         event.xclient.window = window
-        event.xclient.message_type = x11.XInternAtom(dpy, b"_NET_WM_STATE", 0)
+        event.xclient.message_type = self.x.XInternAtom(self.dpy, b"_NET_WM_STATE", 0)
         event.xclient.format = 32
-        event.xclient.data[:] = [1 if on else 0, x11.XInternAtom(dpy, b"_NET_WM_STATE_FULLSCREEN", 0), 0, 1, 0]
+        event.xclient.data[:] = [1 if on else 0, self.x.XInternAtom(self.dpy, b"_NET_WM_STATE_FULLSCREEN", 0), 0, 1, 0]
         substructure_notify_and_redirect = (1 << 19) | (1 << 20)
-        x11.XSendEvent(dpy, x11.XDefaultRootWindow(dpy), 0, substructure_notify_and_redirect, ctypes.byref(event))
-        x11.XFlush(dpy)
-    finally:
-        x11.XCloseDisplay(dpy)
+        self.x.XSendEvent(self.dpy, self.x.XDefaultRootWindow(self.dpy), 0, substructure_notify_and_redirect,
+                          ctypes.byref(event))
+        self.x.XFlush(self.dpy)
+
+
+def set_fullscreen(display, window, on):
+    with X11(display) as x:
+        x.set_fullscreen(window, on)
+
+
+def start_compositor(d):
+    """xcompmgr as the compositing manager; returns its process once it owns _NET_WM_CM_S0."""
+    proc = d.spawn(["xcompmgr"])
+    wait_for(lambda: "_NET_WM_CM_S0" in d.run(["xprop", "-root", "-len", "0"]) or compositor_runs(d),
+             what="the compositor")
+    return proc
+
+
+def compositor_runs(d):
+    with X11(d.env["DISPLAY"]) as x:
+        return x.compositor_owner() != 0
 
 
 def start_session_bus(d):
@@ -102,6 +181,50 @@ class DesktopTest(unittest.TestCase):
         wait_for(lambda: nonzero(d.shape_extents(w)), timeout=5, what="the character to come back")
         before = frames_logged(m)
         wait_for(lambda: frames_logged(m) > before, timeout=5, what="frames to run again")
+
+    def stable_picture(self, d, w):
+        """The shape's rectangles and the screen's pixels over them, from one frame: read again
+        until no frame ran in between."""
+        with X11(d.env["DISPLAY"]) as x:
+            for _ in range(50):
+                rects = x.shape_rects(w, X11.SHAPE_BOUNDING)
+                left, top, width, height = d.shape_extents(w)
+                pixel = x.grab(left, top, width, height)
+                if rects and x.shape_rects(w, X11.SHAPE_BOUNDING) == rects:
+                    return rects, (left, top), pixel
+        raise AssertionError("the shape changed during every grab")
+
+    def test_translucent_under_a_compositor_with_the_input_shape_cutting_clicks(self):
+        with Desktop(tray=False) as d:
+            compositor = start_compositor(d)
+            try:
+                m, w = self.start_ticker(d)
+                with m, X11(d.env["DISPLAY"]) as x:
+                    self.assertIn("Depth: 32", d.run(["xwininfo", "-id", str(w)]))
+                    # Visible: the silhouette's bounding box; clicks: the silhouette only.
+                    wait_for(lambda: len(x.shape_rects(w, X11.SHAPE_BOUNDING)) == 1
+                             and len(x.shape_rects(w, X11.SHAPE_INPUT)) > 1, what="the input shape alone cut")
+                    box = x.shape_rects(w, X11.SHAPE_BOUNDING)[0]
+                    corner = (box[0], box[1])  # the top-left corner of a standing figure is empty
+                    inputs = x.shape_rects(w, X11.SHAPE_INPUT)
+                    self.assertFalse(any(rx <= corner[0] < rx + rw and ry <= corner[1] < ry + rh
+                                         for rx, ry, rw, rh in inputs))
+                    # The pointer's window is the window manager's frame around ours where ours takes input.
+                    frame = int(re.search(r"Parent window id: (0x[0-9a-f]+)",
+                                          d.run(["xwininfo", "-tree", "-id", str(w)])).group(1), 16)
+                    under = lambda px, py: d.run(["xdotool", "mousemove", str(px), str(py), "getmouselocation",
+                                                  "--shell"])
+                    self.assertNotIn(f"WINDOW={frame}\n", under(*corner))
+                    rx, ry, rw, rh = max(inputs, key=lambda r: r[2] * r[3])
+                    self.assertIn(f"WINDOW={frame}\n", under(rx + rw // 2, ry + rh // 2))
+                    # The compositor goes: cut to the silhouette again; it comes back: translucent again.
+                    stop(compositor)
+                    wait_for(lambda: len(x.shape_rects(w, X11.SHAPE_BOUNDING)) > 1, what="the cut shape")
+                    compositor = start_compositor(d)
+                    wait_for(lambda: len(x.shape_rects(w, X11.SHAPE_BOUNDING)) == 1, what="translucent again")
+                    self.assertIsNone(m.proc.poll())
+            finally:
+                stop(compositor)
 
     def test_on_every_workspace(self):
         with Desktop(tray=False) as d, Mascot(d) as m:
