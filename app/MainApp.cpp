@@ -4,6 +4,7 @@
 #include "MzLog.h"
 
 #include <chrono>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -44,6 +45,7 @@ void MainApp::Start(MzHost* newHost) {
     host = newHost;
     m_popupMenu.Load();
     m_userMenu.Attach(&m_popupMenu);
+    AddDesktopItems();
     SetTopmost();
     Resume();
     // The window's first size is the one the graphics start with; no reset for it.
@@ -75,7 +77,7 @@ void MainApp::Update() {
         Fail();
         return;
     }
-    if (auto elapsed = m_clock.Tick(timeSource())) RunFrame(*elapsed);
+    if (auto elapsed = m_clock.Tick(timeSource()); elapsed && !m_suspended) RunFrame(*elapsed);
     m_engine.CollectGarbage();
 }
 
@@ -115,6 +117,28 @@ void MainApp::RunQueuedCommands() {
 }
 
 // ---- GUI thread ----
+
+void MainApp::AddDesktopItems() {
+    if (!m_autostart) return;
+    for (const auto& item : mz::menu::kDesktopItems) {
+        m_popupMenu.InsertAt(std::numeric_limits<int>::max(),
+                             {item.id, std::string(item.text), item.id == 0, false});
+    }
+    RefreshAutostart();
+}
+
+void MainApp::RefreshAutostart() {
+    if (!m_autostart) return;
+    bool enabled = m_autostart->Enabled();
+    if (enabled != m_popupMenu.IsChecked(mz::menu::kAutostart))
+        m_popupMenu.SetChecked(mz::menu::kAutostart, enabled);
+}
+
+void MainApp::ToggleAutostart() {
+    if (!m_autostart) return;
+    m_autostart->Enabled() ? m_autostart->Disable() : m_autostart->Enable();
+    RefreshAutostart();
+}
 
 void MainApp::SetTopmost() {
     m_popupMenu.SetChecked(mz::menu::kTopmost, true);
@@ -156,6 +180,9 @@ bool MainApp::Command(int commandId) {
         return true;
     case mz::menu::kPause:
         m_paused ? Resume() : Pause();
+        return true;
+    case mz::menu::kAutostart:
+        ToggleAutostart();
         return true;
     default:
         break;

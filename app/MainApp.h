@@ -9,6 +9,7 @@
 
 #include "MzApp.h"
 #include "MzAppEngine.h"
+#include "MzAutostart.h"
 #include "MzPopupMenu.h"
 #include "UserPopupMenuManager.h"
 
@@ -42,6 +43,8 @@ class MainApp : public MzApp {
 
     // Main thread: configuration and name; false when config.nut could not be run (reported).
     bool LoadConfig();
+    // Main thread, before Start: the autostart entry the menu's "自動起動" item writes and removes.
+    void SetAutostart(MzAutostart* autostart) { m_autostart = autostart; }
     // Main thread, once the host's window, tray icon and menu exist: topmost, not paused, running.
     void Start(MzHost* host);
 
@@ -56,11 +59,16 @@ class MainApp : public MzApp {
     void Pause();
     void Resume();
     bool Paused() const { return m_paused; }
+    // While suspended (the characters are out of the way of a full-screen window or the locked
+    // screen) no frame runs; the frame clock goes on, so the first frame after does not jump.
+    void Suspend(bool suspended) { m_suspended = suspended; }
 
     // GUI thread.
     void OnSize(int width, int height) override;
     // A chosen menu command; script items are queued to the application thread. True if handled.
     bool Command(int commandId);
+    // Checks "自動起動" when the entry for this folder exists (it may change outside the program).
+    void RefreshAutostart();
 
     MzPopupMenu& PopupMenu() { return m_popupMenu; }
     // Where the tick reads the time; replaceable for tests.
@@ -72,12 +80,16 @@ class MainApp : public MzApp {
     MzScreenRect ClientRect() const { return {x, y, width, height}; }
     void RunQueuedCommands();
     void CoverWorkArea();
+    void AddDesktopItems();
+    void ToggleAutostart();
 
     MzAppEngine& m_engine;
     MzPopupMenu m_popupMenu;
     UserPopupMenuManager m_userMenu;
+    MzAutostart* m_autostart = nullptr;
     MzFrameClock m_clock;
     std::atomic<bool> m_paused{false};
+    std::atomic<bool> m_suspended{false};
     std::atomic<bool> m_resetRequested{false};
     bool m_showOnFirstFrame = true;
     bool m_graphicsReady = false;

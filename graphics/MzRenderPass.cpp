@@ -10,6 +10,9 @@
 namespace {
 
 constexpr uint32_t kClearColor = 0xFF000000u;
+// The window's pixels outside the characters: transparent where a compositor blends the window by
+// its alpha, black (as the mask's clear colour) where the window is cut to the silhouette instead.
+constexpr uint32_t kWindowClearColor = 0x00000000u;
 
 // Client pixels to back-buffer pixels, rounded outwards so that no visible pixel is left out.
 MzRect ClientToRender(const MzRect& r) {
@@ -23,8 +26,8 @@ MzRect ClientToRender(const MzRect& r) {
                   static_cast<int32_t>(std::ceil(static_cast<float>(r.bottom) * sy))};
 }
 
-void Clear(MzGrpDevice* device) {
-    device->d3dDevice->Clear(device->state, kClearColor, 1.0f);
+void Clear(MzGrpDevice* device, uint32_t color = kClearColor) {
+    device->d3dDevice->Clear(device->state, color, 1.0f);
 }
 
 } // namespace
@@ -88,7 +91,7 @@ void MzRenderPassNormal::Render(MzGrpDevice* device) {
         s.scissor = ClientToRender(regionSource->RegionBounds());
     }
     if (!s.scissorEnable || !s.scissor.Empty()) {
-        Clear(device);
+        Clear(device, target == nullptr ? kWindowClearColor : kClearColor);
         DrawLists(device);
     }
     ReadBack(device);

@@ -11,6 +11,8 @@ inline constexpr int kTopmost = 41001;
 inline constexpr int kExit = 41002;
 inline constexpr int kShowScriptLog = 41003;
 inline constexpr int kPause = 41004;
+// Starting the current mascot folder at login.
+inline constexpr int kAutostart = 41005;
 
 // First command id of the script-defined items (id = kUserBase + index).
 inline constexpr int kUserBase = 40000;
@@ -36,5 +38,10 @@ inline constexpr std::array<Item, 6> kPopup{{
 
 // Menu position of the first script-defined item: after the first fixed command and its separator.
 inline constexpr int kUserFirstPosition = 2;
+// Items of the Linux desktop host, after the fixed items.
+inline constexpr std::array<Item, 2> kDesktopItems{{
+    {0, ""},
+    {kAutostart, "自動起動"},
+}};
 
 } // namespace mz::menu

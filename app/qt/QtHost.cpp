@@ -4,6 +4,7 @@
 #include "MzSquirrel.h"
 #include "QtGuiThread.h"
 #include "QtIcons.h"
+#include "QtX11.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -35,6 +36,7 @@ bool QtHost::Create() {
     QGuiApplication::setWindowIcon(icon);
     m_window = std::make_unique<QtMainWindow>(m_app);
     if (!m_window->CreateNative(screen->availableGeometry())) return false;
+    StartDesktopWatch();
     connect(m_window.get(), &QtMainWindow::MenuRequested, this, &QtHost::PopupMenuAt);
     connect(m_window.get(), &QtMainWindow::CloseRequested, this, [this] { m_app.quit = true; });
     // The main window never has the focus; any focus change or the program losing activation
@@ -80,6 +82,23 @@ void QtHost::Poll() {
     QCoreApplication::quit();
 }
 
+// On every workspace, out of the way of full-screen windows and the locked screen, translucent
+// under a compositor.
+void QtHost::StartDesktopWatch() {
+    MzX11SetOnAllWorkspaces(*m_window);
+    m_desktopWatch = std::make_unique<QtDesktopWatch>(*m_window);
+    connect(m_desktopWatch.get(), &QtDesktopWatch::ObscuredChanged, this, &QtHost::OnObscured);
+    connect(m_desktopWatch.get(), &QtDesktopWatch::CompositedChanged, m_window.get(),
+            &QtMainWindow::SetComposited);
+    m_desktopWatch->Start();
+}
+
+// Hidden by an empty shape rather than unmapped, so that the window keeps its place and its hints.
+void QtHost::OnObscured(bool obscured) {
+    m_app.Suspend(obscured);
+    if (obscured) m_window->SetShape({});
+}
+
 void QtHost::UpdateWorkArea() {
     QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     m_workX = area.x();
@@ -97,7 +116,11 @@ void QtHost::MoveTo(const MzScreenRect& r) {
 }
 
 void QtHost::SetShape(std::vector<MzScreenRect> rects) {
-    QtOnGuiThread(this, [this, rects = std::move(rects)] { m_window->SetShape(rects); });
+    QtOnGuiThread(this, [this, rects = std::move(rects)] {
+        // A frame that was under way when the characters hid must not show them again.
+        if (m_desktopWatch && m_desktopWatch->Obscured()) return;
+        m_window->SetShape(rects);
+    });
 }
 
 void QtHost::Show() {
@@ -136,6 +159,7 @@ void QtHost::RebuildMenu() {
 
 void QtHost::PopupMenuAt(const QPoint& globalPos) {
     if (m_menu.isVisible()) return;
+    m_app.RefreshAutostart();
     RebuildMenu();
     m_menu.popup(globalPos);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "MzHost.h"
+#include "QtDesktopWatch.h"
 #include "QtDialogs.h"
 #include "QtMainWindow.h"
 #include "QtScriptLogWindow.h"
@@ -44,6 +45,8 @@ class QtHost : public QObject, public MzHost {
 
   private:
     void UpdateWorkArea();
+    void StartDesktopWatch();
+    void OnObscured(bool obscured);
     void RebuildMenu();
     void Poll();
 
@@ -54,6 +57,7 @@ class QtHost : public QObject, public MzHost {
     QMenu m_menu;
     std::uint64_t m_menuVersion = ~std::uint64_t{0};
     std::unique_ptr<QSystemTrayIcon> m_tray;
+    std::unique_ptr<QtDesktopWatch> m_desktopWatch;
     QTimer m_pollTimer;
     std::atomic<int> m_workX{0}, m_workY{0}, m_workWidth{0}, m_workHeight{0};
 };

@@ -1,4 +1,4 @@
-// The program's icons, drawn at start: a round face for the window and the tray.
+// The program's icon for the window and the tray: the PNG files of resources/icons, built in.
 #pragma once
 
 #include <QIcon>

@@ -1,30 +1,16 @@
 #include "QtMainWindow.h"
 
 #include "MainApp.h"
+#include "QtX11.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QSurfaceFormat>
 #include <algorithm>
 #include <array>
-#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 namespace {
-
-xcb_connection_t* X11Connection() {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t InternAtom(xcb_connection_t* c, const char* name) {
-    auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply) return XCB_ATOM_NONE;
-    xcb_atom_t atom = reply->atom;
-    free(reply);
-    return atom;
-}
 
 std::optional<MzMouseState::Button> ButtonOf(Qt::MouseButton button) {
     switch (button) {
@@ -51,6 +37,8 @@ QtMainWindow::QtMainWindow(MainApp& app) : m_app(app) {
     format.setProfile(QSurfaceFormat::CoreProfile);
     format.setDepthBufferSize(24);
     format.setStencilBufferSize(8);
+    // An ARGB visual: shown opaque without a compositor, translucent with one.
+    format.setAlphaBufferSize(8);
     setFormat(format);
     setTitle(QString::fromStdString(app.name));
 }
@@ -67,33 +55,23 @@ bool QtMainWindow::CreateNative(const QRect& workArea) {
 
 // Qt sets no skip-taskbar state for tool windows; it must be on the window before it is mapped.
 void QtMainWindow::SetSkipTaskbarHints() {
-    xcb_connection_t* c = X11Connection();
+    xcb_connection_t* c = MzX11Connection();
     if (!c) return;
-    std::array<xcb_atom_t, 2> states{InternAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                     InternAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    std::array<xcb_atom_t, 2> states{MzX11Atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                     MzX11Atom(c, "_NET_WM_STATE_SKIP_PAGER")};
     xcb_change_property(c, XCB_PROP_MODE_APPEND, static_cast<xcb_window_t>(winId()),
-                        InternAtom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, states.size(), states.data());
+                        MzX11Atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, states.size(), states.data());
     xcb_flush(c);
 }
 
-// Through xcb-shape rather than setMask: an empty QRegion would switch shaping off and show the
-// whole window, while an empty rectangle list gives the empty shape we want.
 void QtMainWindow::SetShape(const std::vector<MzScreenRect>& rects) {
-    xcb_connection_t* c = X11Connection();
-    if (!c || !handle()) return;
-    std::vector<xcb_rectangle_t> xrects;
-    xrects.reserve(rects.size());
-    for (const MzScreenRect& r : rects) {
-        if (r.width <= 0 || r.height <= 0) continue;
-        xrects.push_back({static_cast<int16_t>(r.x), static_cast<int16_t>(r.y),
-                          static_cast<uint16_t>(r.width), static_cast<uint16_t>(r.height)});
-    }
-    auto window = static_cast<xcb_window_t>(winId());
-    for (xcb_shape_kind_t kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT}) {
-        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
-                             static_cast<uint32_t>(xrects.size()), xrects.data());
-    }
-    xcb_flush(c);
+    m_shape = rects;
+    if (handle()) MzX11SetShape(*this, rects, m_composited);
+}
+
+void QtMainWindow::SetComposited(bool composited) {
+    m_composited = composited;
+    SetShape(m_shape);
 }
 
 void QtMainWindow::SetTopmost(bool topmost) {
@@ -111,7 +89,7 @@ void QtMainWindow::ReleaseButtonsLetGo() {
     auto anyHeld = [&] {
         return std::any_of(kMasks.begin(), kMasks.end(), [&](const auto& m) { return mouse.Held(m.first); });
     };
-    xcb_connection_t* c = X11Connection();
+    xcb_connection_t* c = MzX11Connection();
     if (!c || !handle() || !anyHeld()) return;
     xcb_query_pointer_reply_t* reply =
         xcb_query_pointer_reply(c, xcb_query_pointer(c, static_cast<xcb_window_t>(winId())), nullptr);

@@ -19,6 +19,9 @@ class QtMainWindow : public QWindow {
     // Creates the native window hidden, with the hints that must precede the first map.
     bool CreateNative(const QRect& workArea);
     void SetShape(const std::vector<MzScreenRect>& rects);
+    // Under a compositor the colour pass's alpha makes the window translucent: only the input shape
+    // follows the silhouette, the visible shape is its bounding box.
+    void SetComposited(bool composited);
     void SetTopmost(bool topmost);
     // While a button is recorded as down: lets go of those the pointer no longer holds, for a
     // release that went elsewhere (the grab ended by an unmap, a workspace switch, another grab).
@@ -45,4 +48,6 @@ class QtMainWindow : public QWindow {
 
     MainApp& m_app;
     std::atomic<bool> m_exposed{false};
+    bool m_composited = false;
+    std::vector<MzScreenRect> m_shape;
 };

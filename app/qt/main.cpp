@@ -2,11 +2,15 @@
 // threads, and the teardown in order.
 #include "MainApp.h"
 #include "MascotEngine.h"
+#include "MzAutostart.h"
 #include "MzLog.h"
+#include "MzMascotFolder.h"
 #include "MzSquirrel.h"
 #include "QtHost.h"
+#include "QtSingleInstance.h"
 
 #include <QApplication>
+#include <QDir>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -27,7 +31,8 @@ namespace {
 constexpr const char* kUsage =
     "Usage: mascot [OPTIONS] [FOLDER]\n"
     "Shows the characters of a mascot folder (config.nut and its scripts) on the desktop.\n"
-    "FOLDER defaults to the working directory.\n"
+    "FOLDER defaults to the working directory, or to the installed sample when the working\n"
+    "directory has no config.nut.\n"
     "\n"
     "  --log-stderr  also write every script-log entry to stderr\n"
     "  --help        show this help and exit\n"
@@ -159,12 +164,24 @@ class ScriptVM {
     ~ScriptVM() { MzSquirrel::Shutdown(); }
 };
 
+// A second start for a folder that already runs brings that instance's script log forward.
+int JoinRunningInstance(const QtSingleInstance& instance) {
+    if (instance.NotifyRunning()) {
+        std::fputs("mascot: this folder already runs; its script log is shown\n", stderr);
+        return 0;
+    }
+    std::fputs("mascot: this folder already runs, but the running program does not answer\n", stderr);
+    return 1;
+}
+
 int Run(int argc, char** argv, const Options& options) {
     // The window's shape, its OpenGL buffers and the mask are all in device pixels; Qt's scaling
     // of logical pixels would cut the silhouette at the wrong size on high-density screens.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     QApplication qapp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    QtSingleInstance instance(QDir::currentPath());
+    if (!instance.Claim()) return JoinRunningInstance(instance);
     QtErrorBox errorBox;
     MzSetErrorBoxView(&errorBox);
 
@@ -185,6 +202,9 @@ int Run(int argc, char** argv, const Options& options) {
         MzSetErrorBoxView(nullptr);
         return 1;
     }
+    MzAutostart autostart(MzAutostart::DefaultEntryFile(), MzProgramPath(), std::filesystem::current_path(),
+                          app.name);
+    app.SetAutostart(&autostart);
     QtHost host(app);
     if (!host.Create()) {
         MzErrorBox("ERROR: CreateWindow", "ウインドウが生成できませんでした。");
@@ -198,6 +218,7 @@ int Run(int argc, char** argv, const Options& options) {
     MzSetMessageWindowView(&host.MessageWindow());
     QtFileDialog fileDialog;
     MzSetFileDialogView(&fileDialog);
+    QObject::connect(&instance, &QtSingleInstance::ShowRequested, &host, [&host] { host.ShowScriptLog(); });
     app.Start(&host);
 
     int status;
@@ -221,6 +242,11 @@ int Run(int argc, char** argv, const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (auto status = ParseOptions(argc, argv, options)) return *status;
+    if (!options.folder) {
+        options.folder =
+            MzDefaultMascotFolder(std::filesystem::current_path(), MzProgramPath(), MZ_SAMPLE_FROM_BIN)
+                .string();
+    }
     if (options.folder) {
         std::error_code error;
         std::filesystem::current_path(*options.folder, error);

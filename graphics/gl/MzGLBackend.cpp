@@ -287,7 +287,9 @@ bool MzGLBackend::Impl::Init(int32_t w, int32_t h) {
     gl->glFrontFace(GL_CW);                            // clockwise faces are front faces, as Direct3D
     gl->glCullFace(GL_BACK);
     gl->glDepthFunc(GL_LEQUAL); // D3DCMP_LESSEQUAL, the default z function
-    gl->glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Colour blends as Direct3D's SRCALPHA / INVSRCALPHA; alpha accumulates coverage, so that over a
+    // transparent clear the buffer holds premultiplied colour, which a compositor expects.
+    gl->glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     gl->glEnable(GL_SCISSOR_TEST);
     gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
     gl->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
