@@ -95,6 +95,9 @@ void QtHost::MoveTo(const MzScreenRect& r) {
 }
 
 void QtHost::SetShape(std::vector<MzScreenRect> rects) {
+    // The window already has the last frame's shape: an unchanged one costs the GUI thread nothing.
+    if (m_lastShape && *m_lastShape == rects) return;
+    m_lastShape = rects;
     OnGuiThread([this, rects = std::move(rects)] { m_window->SetShape(rects); });
 }
 

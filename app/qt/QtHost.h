@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class MainApp;
 
@@ -55,6 +56,8 @@ class QtHost : public QObject, public MzHost {
     QtMessageWindow m_messageWindow;
     QMenu m_menu;
     std::uint64_t m_menuVersion = ~std::uint64_t{0};
+    // The shape last handed to the window (application thread).
+    std::optional<std::vector<MzScreenRect>> m_lastShape;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QTimer m_pollTimer;
     std::atomic<int> m_workX{0}, m_workY{0}, m_workWidth{0}, m_workHeight{0};

@@ -147,7 +147,9 @@ void BM_Frame(benchmark::State& state) {
 void BM_MaskReadBack(benchmark::State& state) {
     g_scene->Frame(true, false);
     for (auto _ : state)
-        g_scene->Backend().ReadBack(g_scene->depthPass.maskTexture);
+        g_scene->Backend().ReadBack(
+            g_scene->depthPass.maskTexture,
+            MzRect{0, 0, g_scene->depthPass.maskTexture.width, g_scene->depthPass.maskTexture.height});
 }
 
 } // namespace

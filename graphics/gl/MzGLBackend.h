@@ -38,7 +38,7 @@ class MzGLBackend : public MzRenderBackend {
     uint32_t CreateTexture(MzTexture& texture) override;
     void Clear(const MzDeviceState& state, uint32_t argb, float z) override;
     void DrawPrim(const MzDeviceState& state, const MzPrim& prim) override;
-    void ReadBack(MzTexture& target) override;
+    void ReadBack(MzTexture& target, const MzRect& area) override;
     bool ReadBackBuffer(MzSurface* out) override;
     void Present(const MzRect* area) override;
 
