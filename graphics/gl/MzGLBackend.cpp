@@ -205,6 +205,7 @@ struct MzGLBackend::Impl {
     GLTexture backBuffer;
     int32_t width = 0, height = 0;
     int32_t presentWidth = 0, presentHeight = 0;
+    MzGLPartialPresent partialPresent;
     GLStateCache cache;
     Matrix4x4 palette[kPaletteSize];
     size_t paletteCount = 0;
@@ -770,8 +771,17 @@ void MzGLBackend::Present(const MzRect* area) {
                                 ph - dst.bottom, dst.right, ph - dst.top, GL_COLOR_BUFFER_BIT, GL_NEAREST);
         d.cache.framebuffer = ~0u;
         d.cache.scissor = MzRect{-1, -1, -1, -1};
+        // Only the area changed on the surface: copying it costs this process and the X server a
+        // fraction of a whole swap.
+        if (area != nullptr && d.partialPresent &&
+            d.partialPresent(dst.left, ph - dst.bottom, dst.right - dst.left, dst.bottom - dst.top))
+            return;
     }
     d.context->swapBuffers(d.surface);
+}
+
+void MzGLBackend::SetPartialPresent(MzGLPartialPresent present) {
+    impl_->partialPresent = std::move(present);
 }
 
 const MzGLStats& MzGLBackend::Stats() const {
