@@ -71,6 +71,26 @@ TEST_F(MzSquirrelValueTest, FailedCallIsLoggedAndKeepsTheStack) {
     EXPECT_LT(handler, report);
 }
 
+TEST_F(MzSquirrelValueTest, AnErrorRepeatedFromOnePlaceIsLoggedOnceWithItsCount) {
+    ASSERT_TRUE(Run("env <- {};\nfunction f() { throw \"broken\"; }\nfunction g() { throw \"broken\"; }"));
+    MzSquirrelFunction f(Global("env"), Global("f"));
+    MzSquirrelFunction g(Global("env"), Global("g"));
+    for (int frame = 0; frame < 12; ++frame)
+        f.Call(nullptr, 0);
+    g.Call(nullptr, 0);
+    const std::string& log = Log();
+    auto count = [&log](const std::string& part) {
+        std::size_t n = 0;
+        for (std::size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("AN ERROR HAS OCCURED [broken]"), 2u) << log;
+    EXPECT_EQ(count("関数の実行に失敗しました(broken)"), 2u) << log;
+    EXPECT_EQ(count("the same error again at test.nut line 2, 10 times so far: broken"), 1u) << log;
+    EXPECT_EQ(count("the same error again"), 1u) << log;
+}
+
 TEST_F(MzSquirrelValueTest, EmptyOrReleasedFunctionDoesNothing) {
     ASSERT_TRUE(Run("env <- {}; function f() { ::called <- 1; }"));
     MzSquirrelFunction empty;
