@@ -7,19 +7,6 @@ namespace {
 
 using MzSquirrelValueTest = ScriptTest;
 
-// A counted handle to root[name].
-HSQOBJECT Global(const char* name) {
-    HSQUIRRELVM vm = MzSquirrel::GetVM();
-    SQInteger top = sq_gettop(vm);
-    sq_pushroottable(vm);
-    sq_pushstring(vm, name, -1);
-    sq_get(vm, -2);
-    HSQOBJECT object;
-    sq_getstackobj(vm, -1, &object);
-    sq_settop(vm, top);
-    return object;
-}
-
 TEST_F(MzSquirrelValueTest, ObjectValuesCountTheirReferences) {
     ASSERT_TRUE(Run("t <- {};"));
     HSQOBJECT t = Global("t");
