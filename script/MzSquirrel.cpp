@@ -144,8 +144,8 @@ SQInteger MzSquirrel::RuntimeErrorHandler(HSQUIRRELVM vm) {
         PrintFunc(vm, "\nAN ERROR HAS OCCURED [%s]\n", message);
         sqstd_printcallstack(vm);
     } else if (IsPowerOfTen(count)) {
-        MzLog("----\nthe same error again at %s, %lld times so far: %s\n", s_errorLocation.c_str(), count,
-              message);
+        std::string where = s_errorLocation.empty() ? "" : " at " + s_errorLocation;
+        MzLog("----\nthe same error again%s, %lld times so far: %s\n", where.c_str(), count, message);
     }
     return 0;
 }
