@@ -44,7 +44,8 @@ std::int32_t MzCallStateFunction(const MzSquirrelValue& stateObject, const MzSqu
         stateObject.Push(vm);
         ownerInstance.Push(vm);
         if (SQ_FAILED(sq_call(vm, 2, wantResult ? SQTrue : SQFalse, SQTrue))) {
-            MzSquirrel::ReportError(vm, "State / %s()関数の実行に失敗しました", name);
+            if (!MzSquirrel::ErrorRepeated())
+                MzSquirrel::ReportError(vm, "State / %s()関数の実行に失敗しました", name);
         } else if (wantResult) {
             result = LoopResult(vm);
         }

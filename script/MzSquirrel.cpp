@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <map>
 #include <vector>
 
 HSQUIRRELVM MzSquirrel::s_vm = nullptr;
@@ -29,6 +31,8 @@ int MzSquirrel::s_callDepth = 0;
 std::chrono::steady_clock::duration MzSquirrel::s_callTime{};
 std::chrono::steady_clock::time_point MzSquirrel::s_lastCheck;
 bool MzSquirrel::s_callTimedOut = false;
+std::string MzSquirrel::s_errorLocation;
+bool MzSquirrel::s_errorRepeated = false;
 
 namespace {
 
@@ -53,6 +57,29 @@ std::string ErrorText(HSQUIRRELVM vm, const std::string& message) {
     return text + "\n";
 }
 
+// How often each runtime error (message and place) has been raised, for the repeat reports.
+std::map<std::string, long long>& ErrorCounts() {
+    static std::map<std::string, long long> counts;
+    return counts;
+}
+
+// A repeat count at which the error is logged again: 10, 100, 1000, ...
+bool IsPowerOfTen(long long n) {
+    while (n >= 10 && n % 10 == 0)
+        n /= 10;
+    return n == 1;
+}
+
+// "file line N" of the innermost script function on the stack, skipping native ones.
+std::string ScriptLocation(HSQUIRRELVM vm) {
+    SQStackInfos info;
+    for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(vm, level, &info)); ++level) {
+        if (info.source && std::strcmp(info.source, "NATIVE") != 0)
+            return std::string(info.source) + " line " + std::to_string(info.line);
+    }
+    return {};
+}
+
 std::string ReportV(HSQUIRRELVM vm, const char* format, va_list args) {
     std::string message(MzUtf8Prefix(MzFormatV(format, args), kMessageChars));
     std::string text = ErrorText(vm, message);
@@ -70,7 +97,9 @@ void MzSquirrel::Initialize() {
     sqstd_register_bloblib(vm);
     sqstd_register_mathlib(vm);
     sqstd_register_stringlib(vm);
-    sqstd_seterrorhandlers(vm);
+    sq_setcompilererrorhandler(vm, &MzSquirrel::CompileErrorHandler);
+    sq_newclosure(vm, &MzSquirrel::RuntimeErrorHandler, 0);
+    sq_seterrorhandler(vm);
     sq_getstackobj(vm, -1, &s_root);
     sq_addref(vm, &s_root);
     sq_poptop(vm);
@@ -99,6 +128,33 @@ void MzSquirrel::Shutdown() {
     s_optionIteration = false;
     s_interruptAll = false;
     s_callTimeLimit = kCallTimeLimit;
+    s_errorLocation.clear();
+    s_errorRepeated = false;
+    ErrorCounts().clear();
+}
+
+// The report format of the standard handlers, but each distinct error and place only once.
+SQInteger MzSquirrel::RuntimeErrorHandler(HSQUIRRELVM vm) {
+    const SQChar* message = nullptr;
+    if (sq_gettop(vm) < 2 || SQ_FAILED(sq_getstring(vm, 2, &message))) message = "unknown";
+    s_errorLocation = ScriptLocation(vm);
+    long long count = ++ErrorCounts()[std::string(message) + '\n' + s_errorLocation];
+    s_errorRepeated = count > 1;
+    if (count == 1) {
+        PrintFunc(vm, "\nAN ERROR HAS OCCURED [%s]\n", message);
+        sqstd_printcallstack(vm);
+    } else if (IsPowerOfTen(count)) {
+        std::string where = s_errorLocation.empty() ? "" : " at " + s_errorLocation;
+        MzLog("----\nthe same error again%s, %lld times so far: %s\n", where.c_str(), count, message);
+    }
+    return 0;
+}
+
+void MzSquirrel::CompileErrorHandler(HSQUIRRELVM vm, const SQChar* description, const SQChar* source,
+                                     SQInteger line, SQInteger column) {
+    s_errorLocation = std::string(source) + " line " + std::to_string(line);
+    PrintFunc(vm, "%s line = (%lld) column = (%lld) : error %s\n", source, static_cast<long long>(line),
+              static_cast<long long>(column), description);
 }
 
 // Keeps failing while the reason lasts: a script that catches the error is interrupted again.
@@ -118,6 +174,7 @@ SQRESULT MzSquirrel::InterruptHook(HSQUIRRELVM /*vm*/) {
 }
 
 MzScriptCall::MzScriptCall() {
+    MzSquirrel::s_errorRepeated = false;
     if (MzSquirrel::s_callDepth++ > 0) return;
     MzSquirrel::s_callTime = {};
     MzSquirrel::s_lastCheck = std::chrono::steady_clock::now();
@@ -147,8 +204,14 @@ bool MzSquirrel::RunScript(const std::string& path, bool useRootTable) {
     MzScriptCall call;
     ++s_runDepth;
     if (useRootTable) sq_pushroottable(s_vm);
+    s_errorLocation.clear();
     if (SQ_FAILED(sqstd_dofile(s_vm, fullPath.c_str(), SQFalse, SQTrue))) {
-        ReportErrorBox(s_vm, "スクリプトファイルの実行に失敗しました。");
+        // The failing file and, for a script error, its line: the VM's error alone names neither.
+        const std::string& where = s_errorLocation.empty() ? fullPath : s_errorLocation;
+        std::string text = ErrorText(s_vm, "スクリプトファイルの実行に失敗しました。") + where + "\n";
+        MzLog("----\n");
+        MzLog("%s", text.c_str());
+        if (!Interrupting()) MzErrorBox("ERROR", "%s", text.c_str());
         s_runResult = false;
     }
     if (useRootTable) sq_poptop(s_vm);

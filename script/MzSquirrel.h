@@ -33,6 +33,12 @@ class MzSquirrel {
     static void RegisterFunction(const char* name, SQFUNCTION function, SQInteger paramCheck,
                                  const char* typeMask);
 
+    // Whether the runtime error just raised was one already reported from the same place: the error
+    // handler then printed nothing, and the caller leaves out its own report too. An error that
+    // repeats (a state's Loop failing every frame) is logged once, and again with its count after
+    // 10, 100, 1000, ... times.
+    static bool ErrorRepeated() { return s_errorRepeated; }
+
     // Logs "----" and the message, with the VM's last error in parentheses when `vm` is given and the
     // error is a string.
     static void ReportError(HSQUIRRELVM vm, const char* format, ...) MZ_PRINTF_FORMAT(2, 3);
@@ -79,6 +85,9 @@ class MzSquirrel {
     friend class MzSquirrelLib;
     friend class MzScriptCall;
     static SQRESULT InterruptHook(HSQUIRRELVM vm);
+    static SQInteger RuntimeErrorHandler(HSQUIRRELVM vm);
+    static void CompileErrorHandler(HSQUIRRELVM vm, const SQChar* description, const SQChar* source,
+                                    SQInteger line, SQInteger column);
     static const std::string& ScriptDirectory() { return s_scriptDirectory; }
 
     static HSQUIRRELVM s_vm;
@@ -96,6 +105,9 @@ class MzSquirrel {
     static std::chrono::steady_clock::duration s_callTime;
     static std::chrono::steady_clock::time_point s_lastCheck;
     static bool s_callTimedOut;
+    // Where the last compile or runtime error happened ("file line N"), for the file-run report.
+    static std::string s_errorLocation;
+    static bool s_errorRepeated;
 };
 
 // Marks a call from the system into scripts (a file run, a callback, a state function, a menu

@@ -85,7 +85,7 @@ void MzSquirrelFunction::Call(const MzSquirrelValue* args, int count) const {
     m_environment.Push(vm);
     for (int i = 0; i < count; ++i)
         args[i].Push(vm);
-    if (SQ_FAILED(sq_call(vm, count + 1, SQTrue, SQTrue)))
+    if (SQ_FAILED(sq_call(vm, count + 1, SQTrue, SQTrue)) && !MzSquirrel::ErrorRepeated())
         MzSquirrel::ReportError(vm, "関数の実行に失敗しました");
     sq_settop(vm, top);
 }

@@ -157,6 +157,19 @@ std::string WithoutCr(std::string text) {
     return text;
 }
 
+// Runs config.nut before the log window exists; what it logged is written to stderr (with
+// --log-stderr only on failure: otherwise the log echoes it) and kept in `messages` for the log.
+bool LoadConfig(MainApp& app, bool logToStderr, std::string& messages) {
+    bool loaded;
+    {
+        EarlyLog earlyLog;
+        loaded = app.LoadConfig();
+        messages = earlyLog.Take();
+    }
+    if (!logToStderr || !loaded) std::fputs(WithoutCr(messages).c_str(), stderr);
+    return loaded;
+}
+
 // The one script VM outlives the application object and everything that holds script values.
 class ScriptVM {
   public:
@@ -190,15 +203,7 @@ int Run(int argc, char** argv, const Options& options) {
     MainApp app(engine);
     engine.SetApp(&app);
     std::string configMessages;
-    bool configLoaded;
-    {
-        EarlyLog earlyLog;
-        configLoaded = app.LoadConfig();
-        configMessages = earlyLog.Take();
-    }
-    // With --log-stderr they reach stderr through the log.
-    if (!options.logToStderr || !configLoaded) std::fputs(WithoutCr(configMessages).c_str(), stderr);
-    if (!configLoaded) {
+    if (!LoadConfig(app, options.logToStderr, configMessages)) {
         MzSetErrorBoxView(nullptr);
         return 1;
     }

@@ -177,6 +177,22 @@ class HostTest(unittest.TestCase):
             self.assertIn("startup.nut", m.log())
             self.assertNotIn("never printed", m.log())
 
+    def test_missing_config_shows_one_box_then_ends_with_status_1(self):
+        with Desktop() as d, Mascot(d, "noconfig", status=1) as m:
+            box = wait_for(lambda: d.windows(name="Error"), what="the error box")[0]
+            d.xdotool("windowactivate", "--sync", box, "key", "Return")
+            self.assertEqual(m.wait_exit(5.0), 1)
+            self.assertEqual(m.log().count("ERROR : "), 1, m.log())  # each box's text is echoed to stderr
+            self.assertIn("config.nut", m.log())
+
+    def test_wrong_config_values_are_reported_and_take_the_defaults(self):
+        with Desktop() as d, Mascot(d, "wrongconfig") as m:
+            m.main_window()
+            wait_for(lambda: "world height" in m.log(), what="the start-up script")
+            log = m.log()
+            self.assertIn('変数("cfg_WorldSizeY")は数値型ではありません。', log)
+            self.assertNotIn("world height 0\n", log)
+
     def test_runs_without_a_tray_host_and_ends_on_sigterm(self):
         with Desktop(tray=False) as d, Mascot(d) as m:
             self.assertTrue(d.info(m.main_window())["mapped"])
@@ -185,6 +201,41 @@ class HostTest(unittest.TestCase):
             m.proc.terminate()
             self.assertEqual(m.wait_exit(2.0), 0)
 
+
+    def test_topmost_off_and_on_keeps_the_skip_taskbar_hints(self):
+        with Desktop() as d, Mascot(d) as m:
+            w = m.main_window()
+            for above in (False, True):
+                with self.subTest(above=above):
+                    m.open_menu_from_tray()
+                    m.choose(TOPMOST)
+                    wait_for(lambda: ("_NET_WM_STATE_ABOVE" in d.net_wm_state(w)) == above,
+                             what="the always-on-top state")
+                    state = d.net_wm_state(w)
+                    for hint in ("_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"):
+                        self.assertIn(hint, state)
+
+    def test_script_items_stand_in_order_run_and_go(self):
+        with Desktop() as d, Mascot(d, "menu") as m:
+            m.main_window()
+            wait_for(lambda: "menu ready" in m.log(), what="the start-up script")
+
+            def choose(row, text):
+                m.open_menu_from_tray()
+                m.choose(row)
+                wait_for(lambda: text in m.log(), what=text)
+
+            # 1 常に手前に表示, 2 first, 3 thrower, 4 remover
+            choose(2, "first chosen")
+            choose(3, "thrower chosen 1")
+            wait_for(lambda: "関数の実行に失敗しました(menu item broken)" in m.log(), what="the item's error")
+            self.assertEqual(d.windows(name="Error"), [])  # a script item's error is logged
+            choose(4, "first removed")
+            # 1 常に手前に表示, 2 thrower, 3 remover, 4 last
+            choose(2, "thrower chosen 2")
+            choose(4, "last chosen")
+            self.assertEqual(m.log().count("first chosen"), 1)
+            self.assertIsNone(m.proc.poll())
 
     def test_closing_the_window_from_outside_ends_with_status_0(self):
         with Desktop() as d, Mascot(d) as m:

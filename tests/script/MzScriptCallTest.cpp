@@ -13,19 +13,6 @@ class MzScriptCallTest : public ScriptTest {
   protected:
     MzScriptCallTest() { MzSquirrel::SetCallTimeLimit(200ms); }
 
-    // A counted handle to root[name].
-    static HSQOBJECT Global(const char* name) {
-        HSQUIRRELVM vm = MzSquirrel::GetVM();
-        SQInteger top = sq_gettop(vm);
-        sq_pushroottable(vm);
-        sq_pushstring(vm, name, -1);
-        sq_get(vm, -2);
-        HSQOBJECT object;
-        sq_getstackobj(vm, -1, &object);
-        sq_settop(vm, top);
-        return object;
-    }
-
     static std::size_t Count(const std::string& text, const std::string& part) {
         std::size_t count = 0;
         for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))

@@ -54,6 +54,28 @@ TEST_F(MzSquirrelRuntimeTest, MissingFileIsReportedWithTheVMError) {
         << views.errorBox.shown[0];
 }
 
+TEST_F(MzSquirrelRuntimeTest, FailedFileIsNamedWithTheLineOfItsError) {
+    struct Case {
+        const char* path;
+        const char* source; // nullptr: no such file
+        const char* where;
+    };
+    const Case cases[] = {
+        {"compile.nut", "a <- 1;\nlocal x = ;", "compile.nut line 2"},
+        {"scripts/runtime.nut", "a <- 1;\n\nlocal t = {}; t.missing();", "scripts/runtime.nut line 3"},
+        {"missing.nut", nullptr, "missing.nut"},
+    };
+    for (const Case& c : cases) {
+        views.errorBox.shown.clear();
+        if (c.source) WriteFile(c.path, c.source);
+        EXPECT_FALSE(MzSquirrel::RunScript(c.path, true));
+        ASSERT_EQ(views.errorBox.shown.size(), 1u) << c.path;
+        const std::string& box = views.errorBox.shown[0];
+        EXPECT_TRUE(box.starts_with("ERROR : スクリプトファイルの実行に失敗しました。(")) << box;
+        EXPECT_TRUE(box.ends_with(std::string(")\n") + c.where + "\n")) << box;
+    }
+}
+
 TEST_F(MzSquirrelRuntimeTest, RuntimeErrorIsPrintedByTheErrorHandlers) {
     EXPECT_FALSE(Run("local t = {}; t.missing();"));
     EXPECT_NE(Log().find("AN ERROR HAS OCCURED"), std::string::npos) << Log();

@@ -7,19 +7,6 @@ namespace {
 
 using MzSquirrelValueTest = ScriptTest;
 
-// A counted handle to root[name].
-HSQOBJECT Global(const char* name) {
-    HSQUIRRELVM vm = MzSquirrel::GetVM();
-    SQInteger top = sq_gettop(vm);
-    sq_pushroottable(vm);
-    sq_pushstring(vm, name, -1);
-    sq_get(vm, -2);
-    HSQOBJECT object;
-    sq_getstackobj(vm, -1, &object);
-    sq_settop(vm, top);
-    return object;
-}
-
 TEST_F(MzSquirrelValueTest, ObjectValuesCountTheirReferences) {
     ASSERT_TRUE(Run("t <- {};"));
     HSQOBJECT t = Global("t");
@@ -69,6 +56,26 @@ TEST_F(MzSquirrelValueTest, FailedCallIsLoggedAndKeepsTheStack) {
     EXPECT_NE(handler, std::string::npos) << log;
     EXPECT_NE(report, std::string::npos) << log;
     EXPECT_LT(handler, report);
+}
+
+TEST_F(MzSquirrelValueTest, AnErrorRepeatedFromOnePlaceIsLoggedOnceWithItsCount) {
+    ASSERT_TRUE(Run("env <- {};\nfunction f() { throw \"broken\"; }\nfunction g() { throw \"broken\"; }"));
+    MzSquirrelFunction f(Global("env"), Global("f"));
+    MzSquirrelFunction g(Global("env"), Global("g"));
+    for (int frame = 0; frame < 12; ++frame)
+        f.Call(nullptr, 0);
+    g.Call(nullptr, 0);
+    const std::string& log = Log();
+    auto count = [&log](const std::string& part) {
+        std::size_t n = 0;
+        for (std::size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("AN ERROR HAS OCCURED [broken]"), 2u) << log;
+    EXPECT_EQ(count("関数の実行に失敗しました(broken)"), 2u) << log;
+    EXPECT_EQ(count("the same error again at test.nut line 2, 10 times so far: broken"), 1u) << log;
+    EXPECT_EQ(count("the same error again"), 1u) << log;
 }
 
 TEST_F(MzSquirrelValueTest, EmptyOrReleasedFunctionDoesNothing) {

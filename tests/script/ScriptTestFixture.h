@@ -44,6 +44,19 @@ class ScriptTest : public testing::Test {
 
     static SQInteger Top() { return sq_gettop(MzSquirrel::GetVM()); }
 
+    // The object root[name] (not counted: the root table keeps it).
+    static HSQOBJECT Global(const char* name) {
+        HSQUIRRELVM vm = MzSquirrel::GetVM();
+        SQInteger top = sq_gettop(vm);
+        sq_pushroottable(vm);
+        sq_pushstring(vm, name, -1);
+        sq_get(vm, -2);
+        HSQOBJECT object;
+        sq_getstackobj(vm, -1, &object);
+        sq_settop(vm, top);
+        return object;
+    }
+
     ScopedReportViews views;
 
   private:

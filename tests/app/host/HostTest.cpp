@@ -139,7 +139,10 @@ TEST_F(MainAppTest, DeactivationReleasesTheButtonsSoTheFrameSeesTheRelease) {
     for (bool sampledBefore : {true, false}) {
         app.OnButton(Button::kLeft, true);
         app.OnButton(Button::kMiddle, true);
-        if (sampledBefore) app.mouse.SampleButton(Button::kLeft), app.mouse.SampleButton(Button::kMiddle);
+        if (sampledBefore) {
+            app.mouse.SampleButton(Button::kLeft);
+            app.mouse.SampleButton(Button::kMiddle);
+        }
         app.OnActivate(false);
         for (Button b : {Button::kLeft, Button::kMiddle}) {
             EXPECT_EQ(app.mouse.SampleButton(b), !sampledBefore) << b << " first sample";

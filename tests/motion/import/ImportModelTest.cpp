@@ -398,7 +398,7 @@ TEST(ImportModel, MissingGeometryIsReportedAndSkipped) {
         Scene(R"(<node id="n"><instance_geometry url="#nothere"/><instance_controller url="#nocontroller"/>
                                  <instance_geometry url="#g"/></node>)")));
     EXPECT_EQ(r->model.prims.Count(), 1u);
-    // Both are reported; the second, identical one goes to the log instead of a second box.
+    // The second missing geometry's box has the same text: it is held back (logged with its count).
     EXPECT_EQ(reports.errorBoxes, (std::vector<std::string>{"MzColladaReader : geom==NULL"}));
 }
 

@@ -1,0 +1,1 @@
+print("world height " + cpp_GetWorldSizeY() + "\n");
