@@ -1,6 +1,6 @@
 // Scripts that try to crash, wedge or exhaust the engine: deep calls nested inside calls made
-// from native code (the frame storage grows under a running call), and runaway scripts stopped by
-// the interrupt hook wherever they run.
+// from native code (the frame storage grows under a running call), runaway scripts stopped by
+// the interrupt hook wherever they run, and scripts allocating past the memory limit.
 #include <squirrel.h>
 
 #include <gtest/gtest.h>
@@ -183,6 +183,29 @@ TEST_F(HostileScriptTest, InterruptStopsRunawayScriptsWhereverTheyRun) {
         g_output.clear();
         EXPECT_TRUE(Run("try { throw \"caught\" } catch (e) { print(e) }")) << LastError();
         EXPECT_EQ(g_output, "caught");
+    }
+}
+
+TEST_F(HostileScriptTest, AllocationsPastTheMemoryLimitRaiseOutOfMemory) {
+    const char* const hogs[] = {
+        "local a = []; while (true) a.push(array(100000))",
+        "local s = \"x\"; while (true) s += s",
+        "local t = {}; for (local i = 0; ; i++) t[i] <- [i]",
+        "class C { a = null; constructor() { a = array(1000) } } local l = []; while (true) l.append(C())",
+        "local a = [1]; while (true) a.extend(a)",
+    };
+    sq_setmemorylimit(v_, 8 << 20);
+    const SQUnsignedInteger before = sq_getmemoryusage(v_);
+    for (const char* script : hogs) {
+        SCOPED_TRACE(script);
+        EXPECT_FALSE(Run(script));
+        EXPECT_EQ(LastError(), "out of memory");
+        sq_collectgarbage(v_);
+        EXPECT_LT(sq_getmemoryusage(v_), before + (1 << 20)); // all given back
+        // a script can catch it like any other error and go on
+        g_output.clear();
+        EXPECT_TRUE(Run(std::string("try { ") + script + " } catch (e) { print(e) }")) << LastError();
+        EXPECT_EQ(g_output, "out of memory");
     }
 }
 
