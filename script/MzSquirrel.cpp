@@ -92,6 +92,8 @@ std::string ReportV(HSQUIRRELVM vm, const char* format, va_list args) {
 
 void MzSquirrel::Initialize() {
     HSQUIRRELVM vm = sq_open(1024);
+    // A script allocating past it fails with "out of memory" in the log; the program goes on.
+    sq_setmemorylimit(vm, SQ_DEFAULT_MEMORY_LIMIT);
     sq_pushroottable(vm);
     sqstd_register_iolib(vm);
     sqstd_register_bloblib(vm);

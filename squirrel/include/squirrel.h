@@ -20,6 +20,9 @@ extern "C" {
 
 typedef int64_t SQInteger;
 typedef uint64_t SQUnsignedInteger;
+
+// The memory a VM and its threads may hold unless the host sets another limit.
+#define SQ_DEFAULT_MEMORY_LIMIT ((SQUnsignedInteger)1 << 30)
 typedef uint64_t SQHash;
 typedef int32_t SQInt32;
 typedef uint32_t SQUnsignedInteger32;
@@ -164,7 +167,9 @@ typedef SQInteger (*SQREADFUNC)(SQUserPointer, SQUserPointer, SQInteger);
 typedef SQInteger (*SQLEXREADFUNC)(SQUserPointer);
 
 // Called every `interval` executed instructions while a hook is set; returning SQ_ERROR raises
-// the error "interrupted" in the running script (a host's way to stop runaway scripts).
+// the error "interrupted" in the running script (a host's way to stop runaway scripts). No try
+// block, pcall or native catches it: every script instruction of the VM and its threads raises it
+// again until the host's outermost call returns. Threads inherit the hook of the VM creating them.
 typedef SQRESULT (*SQINTERRUPTHOOK)(HSQUIRRELVM);
 
 typedef struct tagSQRegFunction {
@@ -207,8 +212,8 @@ SQUIRREL_API void sq_setinterrupthook(HSQUIRRELVM v, SQINTERRUPTHOOK hook, SQInt
 /*compiler*/
 SQUIRREL_API SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQChar* sourcename,
                                  SQBool raiseerror);
-SQUIRREL_API SQRESULT sq_compilebuffer(HSQUIRRELVM v, const SQChar* s, SQInteger size, const SQChar* sourcename,
-                                       SQBool raiseerror);
+SQUIRREL_API SQRESULT sq_compilebuffer(HSQUIRRELVM v, const SQChar* s, SQInteger size,
+                                       const SQChar* sourcename, SQBool raiseerror);
 SQUIRREL_API void sq_enabledebuginfo(HSQUIRRELVM v, SQBool enable);
 SQUIRREL_API void sq_notifyallexceptions(HSQUIRRELVM v, SQBool enable);
 SQUIRREL_API void sq_setcompilererrorhandler(HSQUIRRELVM v, SQCOMPILERERROR f);
@@ -263,7 +268,8 @@ SQUIRREL_API void sq_setreleasehook(HSQUIRRELVM v, SQInteger idx, SQRELEASEHOOK 
 SQUIRREL_API SQRELEASEHOOK sq_getreleasehook(HSQUIRRELVM v, SQInteger idx);
 SQUIRREL_API SQChar* sq_getscratchpad(HSQUIRRELVM v, SQInteger minsize);
 SQUIRREL_API SQRESULT sq_getfunctioninfo(HSQUIRRELVM v, SQInteger level, SQFunctionInfo* fi);
-SQUIRREL_API SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQInteger* nparams, SQInteger* nfreevars);
+SQUIRREL_API SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQInteger* nparams,
+                                        SQInteger* nfreevars);
 SQUIRREL_API SQRESULT sq_getclosurename(HSQUIRRELVM v, SQInteger idx);
 SQUIRREL_API SQRESULT sq_setnativeclosurename(HSQUIRRELVM v, SQInteger idx, const SQChar* name);
 SQUIRREL_API SQRESULT sq_setinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer p);
@@ -338,6 +344,11 @@ SQUIRREL_API SQUnsignedInteger sq_getvmrefcount(HSQUIRRELVM v, const HSQOBJECT* 
 
 /*GC*/
 SQUIRREL_API SQInteger sq_collectgarbage(HSQUIRRELVM v);
+// What scripts of the VM and its threads allocate is counted; an allocation past the limit (bytes,
+// SQ_DEFAULT_MEMORY_LIMIT at first) raises the script error "out of memory", as does any failed
+// allocation in the engine. sq_getmemoryusage gives the bytes counted now.
+SQUIRREL_API void sq_setmemorylimit(HSQUIRRELVM v, SQUnsignedInteger bytes);
+SQUIRREL_API SQUnsignedInteger sq_getmemoryusage(HSQUIRRELVM v);
 SQUIRREL_API SQRESULT sq_resurrectunreachable(HSQUIRRELVM v);
 
 /*serialization*/

@@ -127,6 +127,7 @@ HSQUIRRELVM sq_open(SQInteger) {
     for (int i = 0; i < MT_COUNT; ++i)
         ss->metaNames[i] = ss->Str(names[i]);
     ss->constructorName = ss->Str("constructor");
+    ss->outOfMemory = ss->Str("out of memory");
     v->roottable = Value(OT_TABLE, NewObject<SQTable>(ss));
     sqB_initdelegates(ss, v);
     sqB_registerbaselib(v);
@@ -138,6 +139,7 @@ HSQUIRRELVM sq_newthread(HSQUIRRELVM friendvm, SQInteger) {
     t->ss = friendvm->ss;
     t->roottable = friendvm->roottable;
     t->errorHandler = friendvm->errorHandler;
+    t->SetInterruptHook(friendvm->interruptHook, friendvm->interruptInterval);
     friendvm->ss->Track(t);
     friendvm->Push(Value(OT_THREAD, t));
     return t;
@@ -172,9 +174,17 @@ void sq_close(HSQUIRRELVM v) {
     for (auto& m : ss->metaNames)
         m.Null();
     ss->constructorName.Null();
+    ss->outOfMemory.Null();
     if (v->releaseHook) v->releaseHook(v->foreignPtr, 0);
     delete v;
     delete ss;
+}
+
+void sq_setmemorylimit(HSQUIRRELVM v, SQUnsignedInteger bytes) {
+    v->ss->memory.limit = size_t(bytes);
+}
+SQUnsignedInteger sq_getmemoryusage(HSQUIRRELVM v) {
+    return SQUnsignedInteger(v->ss->memory.used);
 }
 
 void sq_setforeignptr(HSQUIRRELVM v, SQUserPointer p) {
@@ -236,6 +246,7 @@ SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool rais
     // the suspending native call left its result slot on top of the stack
     v->stack[v->top - 1] = sent;
     size_t entry = 0;
+    SQEntryScope scope(v->ss);
     bool savedRaise = v->raiseErrors;
     v->raiseErrors = raiseerror;
     try {
@@ -288,7 +299,14 @@ SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQ
     Value proto;
     std::string error;
     SQInteger line = 0, column = 0;
-    if (!sqP_compilesource(v, read, p, sourcename, proto, error, line, column)) {
+    bool compiled;
+    try {
+        compiled = sqP_compilesource(v, read, p, sourcename, proto, error, line, column);
+    } catch (const std::bad_alloc&) {
+        v->lastError = v->ss->outOfMemory;
+        return SQ_ERROR;
+    }
+    if (!compiled) {
         if (raiseerror && v->ss->compilerError)
             v->ss->compilerError(v, error.c_str(), sourcename, line, column);
         v->lastError = v->NewString(error);

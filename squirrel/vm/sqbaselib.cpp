@@ -279,7 +279,7 @@ SQInteger table_values(V v) {
 
 // --- arrays ---------------------------------------------------------------------------------------------
 
-std::vector<Value>& Items(V v) {
+SQVector<Value>& Items(V v) {
     return Arg(v, 1).As<SQArray>()->items;
 }
 
@@ -341,7 +341,7 @@ SQInteger array_reverse(V v) {
 
 // The classic heap sort with children at 2*root and 2*root+1: the order in which it compares
 // elements (visible through comparators and errors) and places equal ones matches upstream's.
-void SiftDown(std::vector<Value>& a, size_t root, size_t bottom,
+void SiftDown(SQVector<Value>& a, size_t root, size_t bottom,
               const std::function<SQInteger(const Value&, const Value&)>& cmp) {
     while (root * 2 <= bottom) {
         size_t maxChild = root * 2;
@@ -355,7 +355,7 @@ void SiftDown(std::vector<Value>& a, size_t root, size_t bottom,
 SQInteger array_sort(V v) {
     Value fn = Nargs(v) > 1 ? Arg(v, 2) : Value();
     Value self = Arg(v, 1);
-    std::vector<Value> items = Items(v);
+    SQVector<Value> items = Items(v);
     auto cmp = [&](const Value& a, const Value& b) -> SQInteger {
         if (fn.IsNull()) return v->Compare(a, b);
         Value r = Invoke(v, fn, {v->roottable, a, b});
@@ -410,7 +410,7 @@ Value CallWithItem(V v, const Value& fn, SQInteger arity, const Value& self, con
 
 SQInteger array_map(V v) {
     Value fn = Arg(v, 2);
-    std::vector<Value> src = Items(v);
+    SQVector<Value> src = Items(v);
     SQArray* a = NewObject<SQArray>(v->ss);
     Value r(OT_ARRAY, a);
     SQInteger arity = CallbackArity(fn);
@@ -433,7 +433,7 @@ SQInteger array_apply(V v) {
 
 SQInteger array_reduce(V v) {
     Value fn = Arg(v, 2);
-    std::vector<Value> src = Items(v);
+    SQVector<Value> src = Items(v);
     size_t i = 0;
     Value acc;
     if (Nargs(v) > 2) {
@@ -450,7 +450,7 @@ SQInteger array_reduce(V v) {
 
 SQInteger array_filter(V v) {
     Value fn = Arg(v, 2);
-    std::vector<Value> src = Items(v);
+    SQVector<Value> src = Items(v);
     SQArray* a = NewObject<SQArray>(v->ss);
     Value r(OT_ARRAY, a);
     for (size_t i = 0; i < src.size(); ++i)
@@ -570,7 +570,7 @@ SQInteger closure_pcall(V v) {
 
 SQInteger closure_acall_impl(V v, bool raise) {
     Value fn = Arg(v, 1);
-    std::vector<Value> args = Arg(v, 2).As<SQArray>()->items;
+    SQVector<Value> args = Arg(v, 2).As<SQArray>()->items;
     SQInteger argBase = v->top;
     for (auto& a : args)
         v->Push(a);

@@ -210,6 +210,10 @@ SQRESULT sqV_callnative(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger
     SQInteger ret;
     try {
         ret = nc->fn(v);
+    } catch (const std::bad_alloc&) {
+        v->nativeDepth--;
+        v->frames.pop_back();
+        v->RaiseOutOfMemory();
     } catch (...) {
         v->nativeDepth--;
         v->frames.pop_back();
@@ -311,12 +315,17 @@ void SQVM::CallValue(const Value& fnIn, SQInteger nargs, SQInteger argBase, Valu
 }
 
 bool SQVM::Call(const Value& fn, SQInteger nargs, SQInteger argBase, Value& result, bool raiseerror) {
+    SQEntryScope scope(ss);
     size_t frameCount = frames.size();
     SQInteger savedDepth = nativeDepth;
     bool savedRaise = raiseErrors;
     raiseErrors = raiseerror;
     try {
-        CallValue(fn, nargs, argBase, result);
+        try {
+            CallValue(fn, nargs, argBase, result);
+        } catch (const std::bad_alloc&) {
+            RaiseOutOfMemory();
+        }
         raiseErrors = savedRaise;
         return true;
     } catch (const SQThrow&) {
@@ -337,6 +346,9 @@ void SQVM::CallErrorHandler() {
     if (errorHandler._type != OT_CLOSURE && errorHandler._type != OT_NATIVECLOSURE) return;
     Value handler = errorHandler;
     Value err = lastError;
+    // an interrupted script is still reported; the handler itself stays interruptible
+    bool interrupted = ss->interrupted;
+    ss->interrupted = false;
     SQInteger argBase = top;
     Push(roottable);
     Push(err);
@@ -345,6 +357,7 @@ void SQVM::CallErrorHandler() {
         CallValue(handler, 2, argBase, ignored);
     } catch (const SQThrow&) {
     }
+    ss->interrupted = ss->interrupted || interrupted;
     lastError = err;
 }
 
@@ -539,7 +552,7 @@ void SQVM::Execute(SQInteger entryFrames) {
             for (;;) {
                 const SQInstruction& i = *ci->ip++;
                 if (instructionHooks) [[unlikely]] {
-                    RunInstructionHooks(); // may run script code and move the frames
+                    RunInstructionHooks(); // may run script code
                     RELOAD();
                 }
                 switch (SQOpcode(i.op)) {
@@ -1071,7 +1084,7 @@ void SQVM::Execute(SQInteger entryFrames) {
 #undef RELOAD
         } catch (const SQThrow&) {
             // find a try block in the frames this invocation owns
-            if (!traps.empty() && SQInteger(traps.back().frame) >= entryFrames) {
+            if (!ss->interrupted && !traps.empty() && SQInteger(traps.back().frame) >= entryFrames) {
                 if (ss->notifyAll && !errorReported) CallErrorHandler();
                 SQTrap t = traps.back();
                 traps.pop_back();
@@ -1096,6 +1109,11 @@ void SQVM::Execute(SQInteger entryFrames) {
             if (raiseErrors && !errorReported && (!inlineRun || traps.empty())) CallErrorHandler();
             Unwind(entryFrames);
             throw;
+        } catch (const std::bad_alloc&) {
+            // raised again inside the loop, where try blocks can catch it
+            lastError = ss->outOfMemory;
+            if (SQInteger(frames.size()) <= entryFrames) throw SQThrow{};
+            pendingThrow = true;
         }
     }
 }

@@ -5,6 +5,48 @@
 #include "sqstate.h"
 #include "sqvm.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+
+// ---------------------------------------------------------------------------------------------
+// memory
+
+namespace {
+
+thread_local SQMemoryBudget* t_budget = nullptr;
+
+// Put before every allocation: the budget it was charged to, padded to keep the alignment.
+struct alignas(alignof(std::max_align_t)) AllocationHeader {
+    SQMemoryBudget* budget;
+};
+
+} // namespace
+
+SQMemoryBudget* sqO_setbudget(SQMemoryBudget* budget) {
+    std::swap(t_budget, budget);
+    return budget;
+}
+
+void* sqO_alloc(size_t bytes) {
+    SQMemoryBudget* budget = t_budget;
+    if (budget && bytes > budget->limit - std::min(budget->used, budget->limit)) throw std::bad_alloc();
+    if (bytes > SIZE_MAX - sizeof(AllocationHeader)) throw std::bad_alloc();
+    void* mem = std::malloc(sizeof(AllocationHeader) + bytes);
+    if (!mem) throw std::bad_alloc();
+    auto* header = static_cast<AllocationHeader*>(mem);
+    header->budget = budget;
+    if (budget) budget->used += bytes;
+    return header + 1;
+}
+
+void sqO_free(void* p, size_t bytes) {
+    if (!p) return;
+    AllocationHeader* header = static_cast<AllocationHeader*>(p) - 1;
+    if (header->budget) header->budget->used -= bytes;
+    std::free(header);
+}
+
 // ---------------------------------------------------------------------------------------------
 // lifetime
 
@@ -40,7 +82,7 @@ SQHash HashString(std::string_view s) {
 
 SQString::~SQString() {
     if (ss) ss->Unintern(this);
-    delete[] data;
+    sqO_free(data, size_t(len) + 1);
 }
 
 SQString* SQSharedState::Intern(std::string_view s) {
@@ -64,11 +106,18 @@ SQString* SQSharedState::Intern(std::string_view s) {
         }
         strings.swap(next);
     }
-    SQString* str = new SQString();
+    char* data = static_cast<char*>(sqO_alloc(s.size() + 1));
+    SQString* str;
+    try {
+        str = new SQString();
+    } catch (const std::bad_alloc&) {
+        sqO_free(data, s.size() + 1);
+        throw;
+    }
     str->ss = this;
     str->hash = h;
     str->len = SQInteger(s.size());
-    str->data = new char[s.size() + 1];
+    str->data = data;
     std::memcpy(str->data, s.data(), s.size());
     str->data[s.size()] = 0;
     SQString*& slot = strings[h & (strings.size() - 1)];
@@ -203,7 +252,7 @@ int32_t SQTable::NextIndex(int32_t from) const {
 }
 
 void SQTable::ClearAll() {
-    std::vector<Node> old;
+    SQVector<Node> old;
     old.swap(nodes);
     buckets.clear();
     freeList = -1;

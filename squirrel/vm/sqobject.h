@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,45 @@
 struct SQSharedState;
 struct SQWeakRef;
 
+// ---------------------------------------------------------------------------------------------
+// Memory accounting: what the engine allocates while a call into it runs is charged to that VM's
+// shared state; an allocation past its limit throws std::bad_alloc, which the VM turns into the
+// script error "out of memory". Every allocation remembers the budget it was charged to, so it is
+// given back wherever it is freed.
+
+struct SQMemoryBudget {
+    size_t used = 0;
+    size_t limit = SQ_DEFAULT_MEMORY_LIMIT;
+};
+
+// Sets the budget charged by allocations on this thread (null outside calls into the engine);
+// returns the one it replaces.
+SQMemoryBudget* sqO_setbudget(SQMemoryBudget* budget);
+void* sqO_alloc(size_t bytes);
+void sqO_free(void* p, size_t bytes);
+
+template <class T>
+struct SQAllocator {
+    using value_type = T;
+    SQAllocator() = default;
+    template <class U>
+    SQAllocator(const SQAllocator<U>&) {}
+    T* allocate(size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        return static_cast<T*>(sqO_alloc(n * sizeof(T)));
+    }
+    void deallocate(T* p, size_t n) { sqO_free(p, n * sizeof(T)); }
+    friend bool operator==(const SQAllocator&, const SQAllocator&) { return true; }
+};
+
+// The containers of script-visible objects, whose size scripts decide.
+template <class T>
+using SQVector = std::vector<T, SQAllocator<T>>;
+
 struct SQObjectBase {
+    static void* operator new(size_t bytes) { return sqO_alloc(bytes); }
+    static void operator delete(void* p, size_t bytes) { sqO_free(p, bytes); }
+
     uint32_t refs = 0;
     uint32_t markEpoch = 0;
     SQObjectBase* gcPrev = nullptr;
@@ -144,8 +183,8 @@ struct SQTable : SQObjectBase {
         Value val;
         int32_t next = -1;
     };
-    std::vector<Node> nodes;
-    std::vector<int32_t> buckets;
+    SQVector<Node> nodes;
+    SQVector<int32_t> buckets;
     int32_t freeList = -1;
     SQInteger count = 0;
     Value delegate; // table or null
@@ -169,7 +208,7 @@ struct SQTable : SQObjectBase {
 // ---------------------------------------------------------------------------------------------
 
 struct SQArray : SQObjectBase {
-    std::vector<Value> items;
+    SQVector<Value> items;
     void Mark(std::vector<SQObjectBase*>& gray) override;
     void Clear() override { items.clear(); }
 };
@@ -179,7 +218,7 @@ struct SQUserData : SQObjectBase {
     SQUserPointer typetag = nullptr;
     SQRELEASEHOOK hook = nullptr;
     Value delegate;
-    std::vector<uint64_t> storage;
+    SQVector<uint64_t> storage;
     SQUserPointer Ptr() { return storage.data(); }
     ~SQUserData() override;
     void Mark(std::vector<SQObjectBase*>& gray) override;
@@ -295,10 +334,10 @@ struct SQClass : SQObjectBase {
 
 struct SQInstance : SQObjectBase {
     Value cls;
-    std::vector<Value> fields;
+    SQVector<Value> fields;
     SQUserPointer up = nullptr;
     SQRELEASEHOOK hook = nullptr;
-    std::vector<uint64_t> storage;
+    SQVector<uint64_t> storage;
     SQClass* Class() const { return cls.As<SQClass>(); }
     ~SQInstance() override;
     void Mark(std::vector<SQObjectBase*>& gray) override;
@@ -309,7 +348,7 @@ enum class GenState { Running, Suspended, Dead };
 
 struct SQGenerator : SQObjectBase {
     Value closure;
-    std::vector<Value> stack; // saved frame slots while suspended
+    SQVector<Value> stack; // saved frame slots while suspended
     struct TrapSave {
         int32_t pc;
         int32_t stackTop;

@@ -31,6 +31,7 @@ enum SQMetaMethod {
 struct SQVM;
 
 struct SQSharedState {
+    SQMemoryBudget memory;          // first, so it outlives what the other members free
     std::vector<SQString*> strings; // intern buckets
     SQInteger stringCount = 0;
     uint32_t gcEpoch = 0;
@@ -52,6 +53,12 @@ struct SQSharedState {
     std::vector<char> scratch;
     SQVM* root = nullptr;
     bool closing = false;
+    // Calls into the engine in progress (from the host or from natives), and whether the interrupt
+    // hook stopped the script: no try block and no native may then catch the error until the
+    // outermost call returns to the host.
+    SQInteger entryDepth = 0;
+    bool interrupted = false;
+    Value outOfMemory; // the error raised past the memory limit, made before it can be refused
 
     SQSharedState();
     ~SQSharedState();

@@ -24,7 +24,6 @@ SQVM::SQVM(SQSharedState* s) : ss(s) {
     stack = static_cast<Value*>(mem);
     for (SQInteger i = 0; i < 64; ++i)
         stack[i]._type = OT_NULL;
-    frames.reserve(64);
 }
 
 SQVM::~SQVM() {
@@ -103,9 +102,13 @@ const void* FrameFunction(const SQCallFrame& f) {
 // Runs before each instruction while a hook is set. The debug hook hears 'r' for every frame left since
 // the last instruction, 'c' for every frame entered and 'l' when the current frame reaches a new line.
 void SQVM::RunInstructionHooks() {
+    if (ss->interrupted) Raise("interrupted");
     if (interruptHook && ++interruptCounter >= interruptInterval) {
         interruptCounter = 0;
-        if (SQ_FAILED(interruptHook(this))) Raise("interrupted");
+        if (SQ_FAILED(interruptHook(this))) {
+            ss->interrupted = true;
+            Raise("interrupted");
+        }
     }
     if (inDebugHook || (!nativeDebugHook && debugHook.IsNull())) return;
     size_t same = 0;

@@ -1,6 +1,8 @@
 // The virtual machine (one per thread): value stack, call frames, the interpreter loop.
 #pragma once
 
+#include <deque>
+
 #include "sqobject.h"
 #include "sqstate.h"
 
@@ -23,6 +25,22 @@ struct SQTrap {
     size_t frame;
 };
 
+// Scope of one call into the engine: what it allocates is charged to the state's budget, and the
+// outermost one ending ends an interruption.
+struct SQEntryScope {
+    SQSharedState* ss;
+    SQMemoryBudget* outerBudget;
+    explicit SQEntryScope(SQSharedState* s) : ss(s), outerBudget(sqO_setbudget(&s->memory)) {
+        ++ss->entryDepth;
+    }
+    ~SQEntryScope() {
+        sqO_setbudget(outerBudget);
+        if (--ss->entryDepth == 0) ss->interrupted = false;
+    }
+    SQEntryScope(const SQEntryScope&) = delete;
+    SQEntryScope& operator=(const SQEntryScope&) = delete;
+};
+
 struct SQVM : SQObjectBase {
     static constexpr SQInteger kStackSize = 1 << 20;
     static constexpr SQInteger kMaxNativeDepth = 100;
@@ -30,7 +48,9 @@ struct SQVM : SQObjectBase {
     SQSharedState* ss;
     Value* stack = nullptr;
     SQInteger top = 0;
-    std::vector<SQCallFrame> frames;
+    // A deque: frames keep their address while deeper calls push more, so the interpreter loop,
+    // hooks and natives may hold a frame across any call.
+    std::deque<SQCallFrame> frames;
     std::vector<SQTrap> traps;
     SQOuter* openOuters = nullptr;
     Value roottable;
@@ -89,6 +109,7 @@ struct SQVM : SQObjectBase {
     // errors
     [[noreturn]] void Raise(const std::string& message);
     [[noreturn]] void RaiseValue(const Value& v);
+    [[noreturn]] void RaiseOutOfMemory() { RaiseValue(ss->outOfMemory); }
     std::string Printable(const Value& v);
 
     // calls: fn is at stack[base - 1]... the callee and `this`+args occupy stack[top-nargs..top)
