@@ -520,6 +520,11 @@ void MzColladaReader::BuildMesh(MzColladaScene& scene, const collada::Geometry* 
         const collada::Material* material = MaterialOf(set, instance);
         if (!BuildsTriangles(set.kind)) continue;
         uint64_t triangles = TriangleCount(set);
+        if (scene.triangles + triangles > kMaxModelTriangles) {
+            scene.truncated = true;
+            continue;
+        }
+        scene.triangles += triangles;
         std::vector<MzPrim*> prims;
         for (uint64_t first = 0; first < triangles; first += kMaxPrimTriangles) {
             auto count = static_cast<uint32_t>(std::min<uint64_t>(triangles - first, kMaxPrimTriangles));

@@ -239,7 +239,7 @@ bool MzColladaReader::ReadModel(const std::string& path, MzModel& model, float s
         model.Clear();
         const std::optional<collada::Matrix4> frame = DocumentFrame(doc, options);
         MzColladaScene scene{model, DocumentScale(doc, options, scale), doc, DirectoryOf(path),
-                             frame ? &*frame : nullptr, primMaterials, {}, {}, {}};
+                             frame ? &*frame : nullptr, primMaterials, {}, {}, {}, 0, false};
         // Joints first, so that a skin finds its joints wherever its instance stands in the scene.
         MzColladaWalk joints, meshes;
         joints.Run(
@@ -254,6 +254,9 @@ bool MzColladaReader::ReadModel(const std::string& path, MzModel& model, float s
             },
             scene.frame);
         joints.Report(diagnostics);
+        if (scene.truncated && diagnostics)
+            diagnostics->push_back("more than " + std::to_string(kMaxModelTriangles) +
+                                   " triangles; the polygon sets past them are not built");
         model.ComputeBounds();
     }
     MzHideMessageWindow();
