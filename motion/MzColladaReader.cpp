@@ -278,8 +278,17 @@ bool MzColladaReader::ReadModel(const std::string& path, MzModel& model, float s
     } else {
         model.Clear();
         const std::optional<collada::Matrix4> frame = DocumentFrame(doc, options);
-        MzColladaScene scene{model, DocumentScale(doc, options, scale), doc, DirectoryOf(path),
-                             frame ? &*frame : nullptr, primMaterials, {}, {}, {}, 0, false};
+        MzColladaScene scene{model,
+                             DocumentScale(doc, options, scale),
+                             doc,
+                             DirectoryOf(path),
+                             frame ? &*frame : nullptr,
+                             primMaterials,
+                             {},
+                             {},
+                             {},
+                             0,
+                             false};
         // Joints first, so that a skin finds its joints wherever its instance stands in the scene.
         MzColladaWalk joints, meshes;
         joints.Run(

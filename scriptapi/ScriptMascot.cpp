@@ -23,7 +23,8 @@ void ImportMotions(HSQUIRRELVM vm, MascotActor& mascot, float scale) {
     std::string name;
     std::string path;
     for (std::int32_t i = 0; i < mascot.motionCount && MzSquirrel::NextOption(vm, name, path); ++i) {
-        MzColladaReader::ReadMotion(path, mascot.Motion(i), mascot.model, scale, nullptr, mascot.importOptions);
+        MzColladaReader::ReadMotion(path, mascot.Motion(i), mascot.model, scale, nullptr,
+                                    mascot.importOptions);
         mascot.Motion(i).name = name;
     }
     MzSquirrel::EndOptionTable(vm);

@@ -184,7 +184,8 @@ TEST(ColladaDocument, AssetUpAxisAndUnit) {
         float meters;
     } cases[] = {
         {"", UpAxis::Y, 1},
-        {"<asset><up_axis> Z_UP </up_axis><unit name=\"inch\" meter=\"0.0254\"/></asset>", UpAxis::Z, 0.0254f},
+        {"<asset><up_axis> Z_UP </up_axis><unit name=\"inch\" meter=\"0.0254\"/></asset>", UpAxis::Z,
+         0.0254f},
         {"<asset><up_axis>X_UP</up_axis><unit name=\"meter\"/></asset>", UpAxis::X, 1},
         {"<asset><unit meter=\"-3\"/></asset>", UpAxis::Y, 1},
     };
@@ -395,7 +396,8 @@ TEST(ColladaDocument, MatrixChannelsKeyWholeMatricesOrSingleCells) {
     std::string identity = "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1";
     auto l = Load(Dae(R"(<library_animations><animation>
         <source id="t"><float_array id="ta">0 1</float_array></source>
-        <source id="m"><float_array id="ma">)" + identity + " 1 0 0 7 0 1 0 0 0 0 1 0 0 0 0 1" + R"dae(</float_array>
+        <source id="m"><float_array id="ma">)" +
+                      identity + " 1 0 0 7 0 1 0 0 0 0 1 0 0 0 0 1" + R"dae(</float_array>
           <technique_common><accessor source="#ma" count="2" stride="16"/></technique_common></source>
         <source id="v"><float_array id="va">3 4</float_array></source>
         <sampler id="sm"><input semantic="INPUT" source="#t"/><input semantic="OUTPUT" source="#m"/></sampler>
@@ -406,8 +408,8 @@ TEST(ColladaDocument, MatrixChannelsKeyWholeMatricesOrSingleCells) {
         <channel source="#sv" target="B/transform.X"/>
       </animation></library_animations>)dae" +
                       Scene(R"(<node id="A" type="JOINT"><matrix sid="transform">)" + identity +
-                            R"(</matrix></node><node id="B" type="JOINT"><matrix sid="transform">)" + identity +
-                            "</matrix></node>")));
+                            R"(</matrix></node><node id="B" type="JOINT"><matrix sid="transform">)" +
+                            identity + "</matrix></node>")));
     ASSERT_TRUE(l->ok);
     const Transform& a = l->doc.FindNode("A")->transforms[0];
     ASSERT_EQ(a.curves[3].size(), 2u);

@@ -41,9 +41,19 @@ const Fixture kFixtures[] = {
      "inches; joint names with spaces matched by sid; diffuse texture naming its image directly"},
     {"fcollada_cells.dae", 2, 20, "Material01", "checker.png", kBar,
      "one channel per matrix cell; scene pose away from the bind pose (inverse bind matrices)"},
-    {"godot_better_collada.dae", 2, 24, "id-material-9", "checker.png", {{-2, 0, -0.2f, 1}, {0.2f, 2, 0.2f, 1}},
+    {"godot_better_collada.dae",
+     2,
+     24,
+     "id-material-9",
+     "checker.png",
+     {{-2, 0, -0.2f, 1}, {0.2f, 2, 0.2f, 1}},
      "polygons; generated sids; a concave static face beside the bar"},
-    {"sketchup_instances.dae", 0, 40, "ID5", "sketchup/checker.png", {{-0.7f, 0, -0.2f, 1}, {0.7f, 2, 0.2f, 1}},
+    {"sketchup_instances.dae",
+     0,
+     40,
+     "ID5",
+     "sketchup/checker.png",
+     {{-0.7f, 0, -0.2f, 1}, {0.7f, 2, 0.2f, 1}},
      "a library_nodes component placed twice by instance_node; lines left out"},
 };
 
@@ -95,8 +105,8 @@ TEST_P(ExporterStyle, ImportsTheBarTexturedAndInPlace) {
     std::vector<std::string> diagnostics, materials;
     MzColladaOptions options;
     options.documentAxes = true;
-    ASSERT_TRUE(
-        MzColladaReader::ReadModel((FixtureDir() / f.file).string(), model, 1.0f, &diagnostics, options, &materials))
+    ASSERT_TRUE(MzColladaReader::ReadModel((FixtureDir() / f.file).string(), model, 1.0f, &diagnostics,
+                                           options, &materials))
         << f.feature;
     EXPECT_TRUE(diagnostics.empty()) << diagnostics.front();
     EXPECT_TRUE(reports.errorBoxes.empty()) << reports.errorBoxes.front();
@@ -155,7 +165,8 @@ TEST_P(ExporterStyle, TheMotionBendsTheUpperBone) {
 TEST(ExporterStyle, DocumentsAreTakenAsTheyStandUnlessTheirAxesAreAsked) {
     Reports reports;
     MzModel centimetres, zUp;
-    ASSERT_TRUE(MzColladaReader::ReadModel((FixtureDir() / "maya_opencollada.dae").string(), centimetres, 1.0f));
+    ASSERT_TRUE(
+        MzColladaReader::ReadModel((FixtureDir() / "maya_opencollada.dae").string(), centimetres, 1.0f));
     ExpectNear(centimetres.bounds.max, 20, 200, 20, "Y up, in the document's centimetres");
     ASSERT_TRUE(MzColladaReader::ReadModel((FixtureDir() / "blender27_matrix.dae").string(), zUp, 1.0f));
     ExpectNear(zUp.bounds.min, -0.2f, -0.2f, 0, "lying along z");

@@ -107,15 +107,18 @@ TEST(ImportModel, StripsAlternateTheirWindingFansShareTheirFirstCornerConcaveFac
         std::string set;
         std::vector<std::vector<int>> triangles; // corners as stored
     } cases[] = {
-        {"strip", kQuadPositions,
+        {"strip",
+         kQuadPositions,
          R"(<tristrips count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 3 2</p></tristrips>)",
          {{0, 1, 3}, {3, 1, 2}}},
-        {"fan", kQuadPositions,
+        {"fan",
+         kQuadPositions,
          R"(<trifans count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2 3</p></trifans>)",
          {{0, 1, 2}, {0, 2, 3}}},
         // A dart: corner 1 is pulled inside, so the fan's diagonal 0-2 would leave the face.
-        {"concave", FloatSource("pos", "0 0 0  0.4 0.6 0  1 1 0  0 1 0", 3) +
-                        "<vertices id=\"v\"><input semantic=\"POSITION\" source=\"#pos\"/></vertices>",
+        {"concave",
+         FloatSource("pos", "0 0 0  0.4 0.6 0  1 1 0  0 1 0", 3) +
+             "<vertices id=\"v\"><input semantic=\"POSITION\" source=\"#pos\"/></vertices>",
          R"(<polylist count="1"><input semantic="VERTEX" source="#v" offset="0"/><vcount>4</vcount><p>0 1 2 3</p></polylist>)",
          {{1, 2, 3}, {0, 1, 3}}},
     };
@@ -137,11 +140,12 @@ TEST(ImportModel, StripsAlternateTheirWindingFansShareTheirFirstCornerConcaveFac
 }
 
 TEST(ImportModel, StaticGeometryIsPlacedByItsNodesTransforms) {
-    auto r = Import(Dae(Geometry(FloatSource("pos", "1 0 0  0 1 0  0 0 1", 3) + FloatSource("nrm", "1 0 0", 3) +
-                                 R"(<vertices id="v"><input semantic="POSITION" source="#pos"/></vertices>
+    auto r =
+        Import(Dae(Geometry(FloatSource("pos", "1 0 0  0 1 0  0 0 1", 3) + FloatSource("nrm", "1 0 0", 3) +
+                            R"(<vertices id="v"><input semantic="POSITION" source="#pos"/></vertices>
         <triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/><input semantic="NORMAL" source="#nrm" offset="1"/>
           <p>0 0 1 0 2 0</p></triangles>)") +
-                        Scene(R"(<node id="a"><translate>10 0 0</translate><node id="b"><rotate>0 0 1 90</rotate>
+                   Scene(R"(<node id="a"><translate>10 0 0</translate><node id="b"><rotate>0 0 1 90</rotate>
                                  <scale>2 2 2</scale><instance_geometry url="#g"/></node></node>)")));
     ASSERT_EQ(r->model.prims.Count(), 1u);
     const MzPrim& prim = *r->model.prims[0];
@@ -167,11 +171,14 @@ TEST(ImportModel, InstancedNodesAreBuiltWhereTheyAreInstancedAndCyclesStayBounde
     }
     chain += "<node id=\"n6\"><instance_geometry url=\"#g\"/></node>";
     std::vector<std::string> diagnostics;
-    TempFile file(Dae(Geometry(kQuadPositions + R"(<triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/>
-        <p>0 1 2</p></triangles>)") + "<library_nodes><node id=\"part\"><translate>5 0 0</translate>"
-                      "<instance_geometry url=\"#g\"/></node><node id=\"loop\"><instance_node url=\"#loop\"/>"
-                      "<instance_geometry url=\"#g\"/></node>" + chain + "</library_nodes>" +
-                      Scene(R"(<node id="placed"><translate>0 3 0</translate><instance_node url="#part"/></node>
+    TempFile file(Dae(
+        Geometry(kQuadPositions + R"(<triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/>
+        <p>0 1 2</p></triangles>)") +
+        "<library_nodes><node id=\"part\"><translate>5 0 0</translate>"
+        "<instance_geometry url=\"#g\"/></node><node id=\"loop\"><instance_node url=\"#loop\"/>"
+        "<instance_geometry url=\"#g\"/></node>" +
+        chain + "</library_nodes>" +
+        Scene(R"(<node id="placed"><translate>0 3 0</translate><instance_node url="#part"/></node>
                                <node id="cycle"><instance_node url="#loop"/></node>
                                <node id="fanout"><instance_node url="#n0"/></node>)")));
     MzModel model;

@@ -260,7 +260,8 @@ TEST(ImportMotion, AJointWithoutKeysBetweenAnimatedOnesPassesTheIdentity) {
 
 TEST(ImportMotion, AModelDocumentReadAgainAsMotionIsParsedOnceButAChangedFileAnew) {
     Reports reports;
-    const std::string nodes = R"(<node id="Root" type="JOINT"><translate sid="location">0 0 0</translate></node>)";
+    const std::string nodes =
+        R"(<node id="Root" type="JOINT"><translate sid="location">0 0 0</translate></node>)";
     TempFile file(Motion(Channel("Root/location.X", "0 1", "1 2"), nodes));
     Skeleton fresh;
     MzMotionData expected, reused, changed;
