@@ -32,8 +32,10 @@ std::unordered_map<std::int32_t, MascotActor*>& LiveMascots() {
 
 // ---------------------------------------------------------------- construction
 
-MascotActor::MascotActor(const std::string& modelPath, std::int32_t count, float scale) {
-    MzColladaReader::ReadModel(modelPath, model, scale);
+MascotActor::MascotActor(const std::string& modelPath, std::int32_t count, float scale,
+                         const MzColladaOptions& import)
+    : importOptions(import) {
+    MzColladaReader::ReadModel(modelPath, model, scale, nullptr, importOptions);
     motionCount = std::max<std::int32_t>(count, 0);
     if (motionCount >= 1) motions = std::make_unique<MzMotionData[]>(static_cast<std::size_t>(motionCount));
     motion.Bind(model);
@@ -151,7 +153,7 @@ std::int32_t MascotActor::FindMotion(const std::string& name) const {
 void MascotActor::LoadMotion(const std::string& name, const std::string& file) {
     const std::int32_t index = FindMotion(name);
     if (index < 0) return;
-    MzColladaReader::ReadMotion(file, motions[index], model, 1.0f);
+    MzColladaReader::ReadMotion(file, motions[index], model, 1.0f, nullptr, importOptions);
 }
 
 void MascotActor::SetMotion(const std::string& name) {

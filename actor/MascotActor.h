@@ -8,6 +8,7 @@
 #pragma once
 
 #include "MzActor.h"
+#include "MzColladaReader.h"
 #include "MzFSM.h"
 #include "MzModel.h"
 #include "MzMotion.h"
@@ -29,9 +30,10 @@ class MascotActor : public MzActor, public MzCatchable {
     // Turns use only the step d - 2π besides d itself, with 2π as this float.
     static constexpr float kTwoPi = 6.2831855f;
 
-    // Imports the model at `modelPath` with `scale`, makes `motionCount` empty motion slots and starts
-    // the first; the caller imports the motions into the slots.
-    MascotActor(const std::string& modelPath, std::int32_t motionCount, float scale);
+    // Imports the model at `modelPath` with `scale` (and `import`, which LoadMotion keeps using), makes
+    // `motionCount` empty motion slots and starts the first; the caller imports the motions into the slots.
+    MascotActor(const std::string& modelPath, std::int32_t motionCount, float scale,
+                const MzColladaOptions& import = {});
     ~MascotActor() override;
 
     // Enters the model into the model draw list and the pickable object into the object manager.
@@ -94,6 +96,7 @@ class MascotActor : public MzActor, public MzCatchable {
     std::int32_t currentMotion = 0;
     std::int32_t motionCount = 0;
     std::unique_ptr<MzMotionData[]> motions;
+    MzColladaOptions importOptions;
     // The state is declared first so that it outlives the machine that may end it.
     MzSquirrelFSMState<MascotActor*> state;
     MzFSMManager<MascotActor*> fsm{this};

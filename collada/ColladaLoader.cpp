@@ -147,8 +147,8 @@ class Loader {
     bool Build(const xmlNode* root) {
         if (!root || !Is(root, "COLLADA")) return Fail("not a COLLADA document");
         if (const xmlNode* asset = Child(root, "asset")) ReadAsset(asset);
-        const char* order[] = {"library_images",      "library_effects", "library_materials",
-                               "library_geometries",  "library_controllers", "library_nodes",
+        const char* order[] = {"library_images",        "library_effects",     "library_materials",
+                               "library_geometries",    "library_controllers", "library_nodes",
                                "library_visual_scenes", "library_animations"};
         for (const char* lib : order)
             for (const xmlNode* e : Elements{root})
@@ -176,7 +176,8 @@ class Loader {
         if (const xmlNode* unit = Child(asset, "unit")) {
             floats_.clear();
             AppendFloats(Attr(unit, "meter"), floats_);
-            if (floats_.size() == 1 && std::isfinite(floats_[0]) && floats_[0] > 0) doc_.unitMeters_ = floats_[0];
+            if (floats_.size() == 1 && std::isfinite(floats_[0]) && floats_[0] > 0)
+                doc_.unitMeters_ = floats_[0];
         }
     }
 
@@ -454,7 +455,8 @@ class Loader {
                     {semantic == "VERTEX" ? "POSITION" : std::string(semantic), offset, inputSet, src});
             }
         }
-        if (kind != PrimitiveKind::Polygons && kind != PrimitiveKind::TriStrips && kind != PrimitiveKind::TriFans)
+        if (kind != PrimitiveKind::Polygons && kind != PrimitiveKind::TriStrips &&
+            kind != PrimitiveKind::TriFans)
             return set;
         if (maxOffset >= kMaxInputOffset) {
             Warn(e, "input offset out of range; polygon set left empty");
@@ -551,7 +553,8 @@ class Loader {
                 if (!Is(in, "input")) continue;
                 std::string_view semantic = Attr(in, "semantic");
                 if (semantic == "JOINT") {
-                    if (const Source* s = FindSource(sources, Attr(in, "source"), in)) skin.jointNames = s->names;
+                    if (const Source* s = FindSource(sources, Attr(in, "source"), in))
+                        skin.jointNames = s->names;
                 } else if (semantic == "INV_BIND_MATRIX") {
                     inverseBind = FindSource(sources, Attr(in, "source"), in);
                 }
@@ -725,7 +728,8 @@ class Loader {
                 if (inst.kind == InstanceKind::Node) inst.node = Find(doc_.nodeIds_, inst.url, "node");
                 for (const std::string& url : inst.skeletonUrls) {
                     std::string_view trimmed = Trim(url);
-                    if (const Node* root = Find(doc_.nodeIds_, trimmed, "skeleton")) inst.skeletons.push_back(root);
+                    if (const Node* root = Find(doc_.nodeIds_, trimmed, "skeleton"))
+                        inst.skeletons.push_back(root);
                 }
             }
     }
@@ -824,8 +828,11 @@ class Loader {
 
     // `(row)(column)` of a matrix, each 0 to 3.
     static int MatrixCellOf(std::string_view member) {
-        auto digit = [&](size_t at) { return member[at] >= '0' && member[at] <= '3' ? member[at] - '0' : -1; };
-        if (member.size() != 6 || member[0] != '(' || member[2] != ')' || member[3] != '(' || member[5] != ')')
+        auto digit = [&](size_t at) {
+            return member[at] >= '0' && member[at] <= '3' ? member[at] - '0' : -1;
+        };
+        if (member.size() != 6 || member[0] != '(' || member[2] != ')' || member[3] != '(' ||
+            member[5] != ')')
             return -1;
         int row = digit(1), col = digit(4);
         return row < 0 || col < 0 ? -1 : row * 4 + col;

@@ -184,7 +184,8 @@ Vector4 Opaque(const collada::Color& c) {
 
 // Textures from every sampler of every COMMON profile into the prim's free slots; the material
 // from the last profile.
-void ApplyMaterial(MzPrim& prim, MzModel& model, const collada::Material& material, const std::string& directory) {
+void ApplyMaterial(MzPrim& prim, MzModel& model, const collada::Material& material,
+                   const std::string& directory) {
     if (!material.effect) return;
     MzGrpDevice* device = g_graphics ? &g_graphics->device : nullptr;
     int slot = 0;
@@ -297,7 +298,8 @@ struct SlotInputs {
     const Placement& placement;
 };
 
-void SetSlot(Slot& slot, const SlotInputs& in, InputUse use, const float* v, uint32_t stride, uint32_t index) {
+void SetSlot(Slot& slot, const SlotInputs& in, InputUse use, const float* v, uint32_t stride,
+             uint32_t index) {
     float value[3] = {0, 0, 0};
     if (v) std::memcpy(value, v, std::min<uint32_t>(stride, 3) * sizeof(float));
     switch (use) {
@@ -359,7 +361,8 @@ std::vector<Point2> ProjectFlat(const std::vector<Slot>& corners) {
     if (!(length > 0)) return {};
     float extent = 0, warp = 0;
     for (const Slot& s : corners) {
-        const float d[3] = {s.position.x - centre[0] / corners.size(), s.position.y - centre[1] / corners.size(),
+        const float d[3] = {s.position.x - centre[0] / corners.size(),
+                            s.position.y - centre[1] / corners.size(),
                             s.position.z - centre[2] / corners.size()};
         extent = std::max(extent, std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
         warp = std::max(warp, std::fabs(d[0] * n[0] + d[1] * n[1] + d[2] * n[2]) / length);
@@ -520,6 +523,11 @@ void MzColladaReader::BuildMesh(MzColladaScene& scene, const collada::Geometry* 
         const collada::Material* material = MaterialOf(set, instance);
         if (!BuildsTriangles(set.kind)) continue;
         uint64_t triangles = TriangleCount(set);
+        if (scene.triangles + triangles > kMaxModelTriangles) {
+            scene.truncated = true;
+            continue;
+        }
+        scene.triangles += triangles;
         std::vector<MzPrim*> prims;
         for (uint64_t first = 0; first < triangles; first += kMaxPrimTriangles) {
             auto count = static_cast<uint32_t>(std::min<uint64_t>(triangles - first, kMaxPrimTriangles));

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 namespace {
@@ -216,6 +218,43 @@ float DocumentScale(const collada::Document& doc, const MzColladaOptions& option
     return options.documentAxes ? scale * doc.UnitMeters() : scale;
 }
 
+// The document of the last model import, kept for a motion import of the same unchanged file
+// (a character whose model document also holds its motion) so that it is parsed once. The next
+// motion import takes it or drops it, so at most one document outlives its import.
+class LastModelDocument {
+  public:
+    void Keep(const std::string& path, std::unique_ptr<collada::Document> doc) {
+        std::lock_guard lock(mutex_);
+        path_ = path;
+        stamp_ = Stamp(path);
+        doc_ = std::move(doc);
+    }
+
+    std::unique_ptr<collada::Document> Take(const std::string& path) {
+        std::lock_guard lock(mutex_);
+        std::unique_ptr<collada::Document> doc = std::move(doc_);
+        if (!doc || path != path_ || Stamp(path) != stamp_) return nullptr;
+        return doc;
+    }
+
+  private:
+    using FileStamp = std::pair<std::filesystem::file_time_type, std::uintmax_t>;
+
+    static FileStamp Stamp(const std::string& path) {
+        std::error_code ec;
+        auto time = std::filesystem::last_write_time(path, ec);
+        auto size = std::filesystem::file_size(path, ec);
+        return {time, ec ? 0 : size};
+    }
+
+    std::mutex mutex_;
+    std::string path_;
+    FileStamp stamp_;
+    std::unique_ptr<collada::Document> doc_;
+};
+
+LastModelDocument g_lastModelDocument;
+
 std::string DirectoryOf(const std::string& path) {
     std::error_code ec;
     std::filesystem::path abs = std::filesystem::absolute(path, ec);
@@ -229,7 +268,8 @@ bool MzColladaReader::ReadModel(const std::string& path, MzModel& model, float s
                                 std::vector<std::string>* primMaterials) {
     MzSetMessageText("モデルの読込中(%s)\n", path.c_str());
     MzShowMessageWindow();
-    collada::Document doc;
+    auto kept = std::make_unique<collada::Document>();
+    collada::Document& doc = *kept;
     bool loaded = doc.Load(path);
     if (diagnostics) *diagnostics = doc.Diagnostics();
     if (primMaterials) primMaterials->clear();
@@ -238,8 +278,17 @@ bool MzColladaReader::ReadModel(const std::string& path, MzModel& model, float s
     } else {
         model.Clear();
         const std::optional<collada::Matrix4> frame = DocumentFrame(doc, options);
-        MzColladaScene scene{model, DocumentScale(doc, options, scale), doc, DirectoryOf(path),
-                             frame ? &*frame : nullptr, primMaterials, {}, {}, {}};
+        MzColladaScene scene{model,
+                             DocumentScale(doc, options, scale),
+                             doc,
+                             DirectoryOf(path),
+                             frame ? &*frame : nullptr,
+                             primMaterials,
+                             {},
+                             {},
+                             {},
+                             0,
+                             false};
         // Joints first, so that a skin finds its joints wherever its instance stands in the scene.
         MzColladaWalk joints, meshes;
         joints.Run(
@@ -254,7 +303,11 @@ bool MzColladaReader::ReadModel(const std::string& path, MzModel& model, float s
             },
             scene.frame);
         joints.Report(diagnostics);
+        if (scene.truncated && diagnostics)
+            diagnostics->push_back("more than " + std::to_string(kMaxModelTriangles) +
+                                   " triangles; the polygon sets past them are not built");
         model.ComputeBounds();
+        g_lastModelDocument.Keep(path, std::move(kept));
     }
     MzHideMessageWindow();
     return loaded;
@@ -293,8 +346,9 @@ bool MzColladaReader::ReadMotion(const std::string& path, MzMotionData& data, co
                                  const MzColladaOptions& options) {
     MzSetMessageText("モーションの読込中(%s)\n", path.c_str());
     MzShowMessageWindow();
-    collada::Document doc;
-    bool loaded = doc.Load(path);
+    std::unique_ptr<collada::Document> parsed = g_lastModelDocument.Take(path);
+    const bool loaded = parsed || (parsed = std::make_unique<collada::Document>())->Load(path);
+    const collada::Document& doc = *parsed;
     if (diagnostics) *diagnostics = doc.Diagnostics();
     if (!loaded) MzErrorBox("ERROR", "ファイルの読み込みに失敗しました(%s)", path.c_str());
     data.AllocateCurves(model);

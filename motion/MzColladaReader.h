@@ -37,12 +37,14 @@ class MzColladaReader {
     // `primMaterials`, when given, receives the id of the material each prim was bound to (empty
     // for none), in prim order.
     static bool ReadModel(const std::string& path, MzModel& model, float scale,
-                          std::vector<std::string>* diagnostics = nullptr, const MzColladaOptions& options = {},
+                          std::vector<std::string>* diagnostics = nullptr,
+                          const MzColladaOptions& options = {},
                           std::vector<std::string>* primMaterials = nullptr);
     // Imports the motion at `path` into `data` for `model` (one curve per joint); everything in
     // `data` but its name is replaced, also when the document does not load.
     static bool ReadMotion(const std::string& path, MzMotionData& data, const MzModel& model, float scale,
-                           std::vector<std::string>* diagnostics = nullptr, const MzColladaOptions& options = {});
+                           std::vector<std::string>* diagnostics = nullptr,
+                           const MzColladaOptions& options = {});
 
   private:
     static MzJoint* ReadNode(MzColladaScene& scene, const MzColladaVisit& visit, MzJoint* parentJoint);

@@ -4,6 +4,7 @@
 
 #include "ColladaDocument.h"
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -11,6 +12,10 @@
 
 class MzJoint;
 class MzModel;
+
+// Triangles one model may hold: far above any character, low enough that a document instancing a
+// large mesh again and again cannot exhaust memory.
+constexpr uint64_t kMaxModelTriangles = uint64_t{1} << 22;
 
 struct MzColladaScene {
     MzModel& model;
@@ -25,4 +30,6 @@ struct MzColladaScene {
     std::unordered_map<const MzJoint*, collada::Matrix4> jointWorlds;
     // Joints whose bind matrix a skin's inverse bind matrix replaced; the first skin wins.
     std::unordered_set<const MzJoint*> rebound;
+    uint64_t triangles = 0;
+    bool truncated = false; // polygon sets left out at kMaxModelTriangles
 };

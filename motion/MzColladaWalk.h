@@ -36,7 +36,8 @@ class MzColladaWalk {
     // context its child nodes (and the nodes it instances) receive. `frame`, when given, is put
     // before every world transform.
     template <typename Context, typename Visitor>
-    void Run(const collada::Node* root, Context context, Visitor&& visitor, const collada::Matrix4* frame = nullptr) {
+    void Run(const collada::Node* root, Context context, Visitor&& visitor,
+             const collada::Matrix4* frame = nullptr) {
         if (root) Step(MzColladaVisit{root, frame, root, 0}, context, visitor);
     }
 

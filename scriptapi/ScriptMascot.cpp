@@ -21,7 +21,8 @@ void ImportMotions(HSQUIRRELVM vm, MascotActor& mascot, float scale) {
     std::string name;
     std::string path;
     for (std::int32_t i = 0; i < mascot.motionCount && MzSquirrel::NextOption(vm, name, path); ++i) {
-        MzColladaReader::ReadMotion(path, mascot.Motion(i), mascot.model, scale);
+        MzColladaReader::ReadMotion(path, mascot.Motion(i), mascot.model, scale, nullptr,
+                                    mascot.importOptions);
         mascot.Motion(i).name = name;
     }
     MzSquirrel::EndOptionTable(vm);
@@ -39,6 +40,18 @@ std::int32_t CountMotions(HSQUIRRELVM vm) {
     return count;
 }
 
+// `axes`: "as-is" (the default) takes documents as Y up in their own units, "document" honours
+// their up_axis and unit.
+MzColladaOptions ImportOptions(HSQUIRRELVM vm) {
+    MzColladaOptions options;
+    const std::string axes = MzSquirrel::GetOptionString(vm, "axes", "as-is");
+    if (axes == "document")
+        options.documentAxes = true;
+    else if (axes != "as-is")
+        MzSquirrel::ReportError(nullptr, "オプション[axes]は\"as-is\"か\"document\"です(%s)", axes.c_str());
+    return options;
+}
+
 // cpp_Mascot(options): every option is read with its checks; the mascot is created in every case.
 SQInteger Construct(HSQUIRRELVM vm) {
     const bool oneArgument = sq_gettop(vm) == 2;
@@ -53,8 +66,11 @@ SQInteger Construct(HSQUIRRELVM vm) {
     else
         MzSquirrel::ReportError(nullptr, "%s", MzSquirrel::kOptionCountMessage);
 
+    // Read only from a table: the other options already report a missing or wrong argument.
+    const bool table = oneArgument && sq_gettype(vm, 2) == OT_TABLE;
+    const MzColladaOptions import = table ? ImportOptions(vm) : MzColladaOptions{};
     const std::int32_t count = CountMotions(vm);
-    auto* mascot = new MascotActor(model, count, scale);
+    auto* mascot = new MascotActor(model, count, scale, import);
     ImportMotions(vm, *mascot, scale);
     if (g_actorManager == nullptr) {
         delete mascot;

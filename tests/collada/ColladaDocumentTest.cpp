@@ -159,6 +159,78 @@ TEST(ColladaDocument, FaceCountsOfEachPolygonSetKind) {
     EXPECT_EQ(sets[2].vertexCounts, (std::vector<uint32_t>{4, 2, 3}));
 }
 
+TEST(ColladaDocument, StripsAndFansKeepOneFacePerListAndLinesNone) {
+    auto l = Load(Dae(R"(<library_geometries><geometry id="g"><mesh>
+        <source id="s"><float_array id="a" count="3">0 0 0</float_array></source>
+        <vertices id="v"><input semantic="POSITION" source="#s"/></vertices>
+        <tristrips count="2"><input semantic="VERTEX" source="#v" offset="0"/><p>0 0 0 0 0</p><p>0 0 0</p></tristrips>
+        <trifans count="1"><input semantic="VERTEX" source="#v" offset="0"/><input semantic="NORMAL" source="#s" offset="1"/>
+          <p>0 0 0 0 0 0 0 0</p></trifans>
+        <linestrips count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 0 0</p></linestrips>
+      </mesh></geometry></library_geometries>)"));
+    const auto& sets = l->doc.FindGeometry("g")->mesh.polygonSets;
+    ASSERT_EQ(sets.size(), 3u);
+    EXPECT_EQ(sets[0].kind, PrimitiveKind::TriStrips);
+    EXPECT_EQ(sets[0].vertexCounts, (std::vector<uint32_t>{5, 3}));
+    EXPECT_EQ(sets[1].kind, PrimitiveKind::TriFans);
+    EXPECT_EQ(sets[1].vertexCounts, (std::vector<uint32_t>{4}));
+    EXPECT_TRUE(sets[2].vertexCounts.empty());
+}
+
+TEST(ColladaDocument, AssetUpAxisAndUnit) {
+    struct Case {
+        const char* asset;
+        UpAxis up;
+        float meters;
+    } cases[] = {
+        {"", UpAxis::Y, 1},
+        {"<asset><up_axis> Z_UP </up_axis><unit name=\"inch\" meter=\"0.0254\"/></asset>", UpAxis::Z,
+         0.0254f},
+        {"<asset><up_axis>X_UP</up_axis><unit name=\"meter\"/></asset>", UpAxis::X, 1},
+        {"<asset><unit meter=\"-3\"/></asset>", UpAxis::Y, 1},
+    };
+    for (const Case& c : cases) {
+        auto l = Load(Dae(c.asset));
+        ASSERT_TRUE(l->ok) << c.asset;
+        EXPECT_EQ(l->doc.Up(), c.up) << c.asset;
+        EXPECT_FLOAT_EQ(l->doc.UnitMeters(), c.meters) << c.asset;
+    }
+}
+
+TEST(ColladaDocument, InstancedNodesSkeletonsAndSymbolsResolveAcrossLibraries) {
+    auto l = Load(Dae(std::string(kTriangleGeometry) + R"(
+        <library_materials><material id="m1"/></library_materials>
+        <library_controllers><controller id="c"><skin source="#g"/></controller></library_controllers>
+        <library_nodes><node id="part" sid="p"><node id="bone" sid="b" type="JOINT"/></node></library_nodes>)" +
+                      Scene(R"(<node id="n"><instance_node url="#part"/><instance_node url="#nothere"/>
+        <instance_controller url="#c"><skeleton> #bone </skeleton><bind_material><technique_common>
+          <instance_material symbol="s1" target="#m1"/></technique_common></bind_material></instance_controller></node>)")));
+    ASSERT_TRUE(l->ok);
+    const Node* n = l->doc.FindNode("n");
+    ASSERT_EQ(n->instances.size(), 3u);
+    EXPECT_EQ(n->instances[0].kind, InstanceKind::Node);
+    EXPECT_EQ(n->instances[0].node, l->doc.FindNode("part"));
+    EXPECT_EQ(n->instances[0].node->parent, nullptr) << "library nodes stand outside the scene";
+    EXPECT_EQ(n->instances[1].node, nullptr);
+    EXPECT_EQ(l->doc.FindNode("bone")->sid, "b");
+    const Instance& skinned = n->instances[2];
+    ASSERT_EQ(skinned.skeletons.size(), 1u);
+    EXPECT_EQ(skinned.skeletons[0], l->doc.FindNode("bone"));
+    EXPECT_EQ(skinned.symbols, std::vector<std::string>{"s1"});
+}
+
+TEST(ColladaDocument, TransformBelowStopsAtTheGivenAncestor) {
+    auto l = Load(Dae(Scene(R"(<node id="a"><translate>1 0 0</translate>
+        <node id="b"><translate>0 2 0</translate><node id="c"><translate>0 0 3</translate></node></node></node>)")));
+    const Node* c = l->doc.FindNode("c");
+    Matrix4 belowB = c->TransformBelow(l->doc.FindNode("b"));
+    EXPECT_EQ(belowB.At(0, 3), 0.0f);
+    EXPECT_EQ(belowB.At(1, 3), 2.0f);
+    EXPECT_EQ(belowB.At(2, 3), 3.0f);
+    EXPECT_EQ(c->TransformBelow(c).At(1, 3), 0.0f);
+    EXPECT_EQ(c->WorldTransform().At(0, 3), 1.0f);
+}
+
 TEST(ColladaDocument, ControllersFollowTheirSourceToTheGeometry) {
     auto l = Load(Dae(std::string(kTriangleGeometry) + R"(<library_controllers>
         <controller id="skin"><skin source="#morph"/></controller>
@@ -193,6 +265,55 @@ TEST(ColladaDocument, SkinInfluencesPerPositionIndexInDocumentOrder) {
 }
 
 // ---- Materials -----------------------------------------------------------------------
+
+TEST(ColladaDocument, SkinBindShapeAndInverseBindMatrices) {
+    auto l = Load(Dae(std::string(kTriangleGeometry) + R"(<library_controllers>
+        <controller id="c"><skin source="#g"><bind_shape_matrix>1 0 0 5 0 1 0 0 0 0 1 0 0 0 0 1</bind_shape_matrix>
+          <source id="j"><Name_array id="ja">A B</Name_array></source>
+          <source id="ib"><float_array id="iba">1 0 0 -1 0 1 0 0 0 0 1 0 0 0 0 1  1 0 0 0 0 1 0 -2 0 0 1 0 0 0 0 1</float_array>
+            <technique_common><accessor source="#iba" count="2" stride="16"/></technique_common></source>
+          <joints><input semantic="JOINT" source="#j"/><input semantic="INV_BIND_MATRIX" source="#ib"/></joints></skin></controller>
+        <controller id="short"><skin source="#g"><bind_shape_matrix>1 2 3</bind_shape_matrix>
+          <source id="j2"><Name_array id="j2a">A B</Name_array></source>
+          <source id="ib2"><float_array id="ib2a">1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1</float_array></source>
+          <joints><input semantic="JOINT" source="#j2"/><input semantic="INV_BIND_MATRIX" source="#ib2"/></joints></skin></controller>
+      </library_controllers>)"));
+    const Skin& skin = l->doc.FindController("c")->skin;
+    EXPECT_EQ(skin.bindShape.At(0, 3), 5.0f);
+    ASSERT_EQ(skin.inverseBindMatrices.size(), 2u);
+    EXPECT_EQ(skin.inverseBindMatrices[0].At(0, 3), -1.0f);
+    EXPECT_EQ(skin.inverseBindMatrices[1].At(1, 3), -2.0f);
+    const Skin& broken = l->doc.FindController("short")->skin;
+    EXPECT_TRUE(broken.bindShape.IsIdentity()) << "a short bind shape matrix reads as the identity";
+    EXPECT_TRUE(broken.inverseBindMatrices.empty()) << "fewer matrices than joints: none";
+}
+
+TEST(ColladaDocument, ADiffuseTextureMayNameItsImageOrSurfaceDirectly) {
+    auto l = Load(Dae(R"(<library_images><image id="img"><init_from>a.png</init_from></image>
+        <image id="img2"><init_from>b.png</init_from></image></library_images>
+      <library_effects>
+        <effect id="direct"><profile_COMMON><technique sid="t"><phong>
+          <diffuse><texture texture="img" texcoord="UV"/></diffuse></phong></technique></profile_COMMON></effect>
+        <effect id="surface"><profile_COMMON><newparam sid="surf"><surface type="2D"><init_from>img2</init_from></surface></newparam>
+          <technique sid="t"><lambert><diffuse><texture texture="surf" texcoord="UV"/></diffuse></lambert></technique></profile_COMMON></effect>
+        <effect id="declared"><profile_COMMON><newparam sid="surf"><surface type="2D"><init_from>img</init_from></surface></newparam>
+          <newparam sid="smp"><sampler2D><source>surf</source></sampler2D></newparam>
+          <technique sid="t"><lambert><diffuse><texture texture="smp" texcoord="UV"/></diffuse></lambert></technique></profile_COMMON></effect>
+        <effect id="unknown"><profile_COMMON><technique sid="t"><lambert><diffuse><texture texture="nothing"/></diffuse></lambert>
+          </technique></profile_COMMON></effect>
+      </library_effects>)"));
+    auto images = [&](const char* effect) {
+        std::vector<std::string> ids;
+        for (const Sampler& s : l->doc.FindEffect(effect)->commonProfiles.at(0).samplers)
+            for (const Image* i : s.images)
+                ids.push_back(i->id);
+        return ids;
+    };
+    EXPECT_EQ(images("direct"), std::vector<std::string>{"img"});
+    EXPECT_EQ(images("surface"), std::vector<std::string>{"img2"});
+    EXPECT_EQ(images("declared"), std::vector<std::string>{"img"}) << "a declared sampler counts once";
+    EXPECT_TRUE(images("unknown").empty());
+}
 
 TEST(ColladaDocument, EffectColoursSamplersAndSpecLevel) {
     auto l = Load(Dae(R"(<library_images><image id="i1"><init_from>a.png</init_from></image>
@@ -269,6 +390,35 @@ TEST(ColladaDocument, ChannelsBindKeysToTransformComponents) {
     // The later channel on Y replaces the whole-element one.
     EXPECT_EQ(translate.curves[1][0].value, 10.0f);
     EXPECT_FALSE(bone->transforms[2].IsAnimated());
+}
+
+TEST(ColladaDocument, MatrixChannelsKeyWholeMatricesOrSingleCells) {
+    std::string identity = "1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1";
+    auto l = Load(Dae(R"(<library_animations><animation>
+        <source id="t"><float_array id="ta">0 1</float_array></source>
+        <source id="m"><float_array id="ma">)" +
+                      identity + " 1 0 0 7 0 1 0 0 0 0 1 0 0 0 0 1" + R"dae(</float_array>
+          <technique_common><accessor source="#ma" count="2" stride="16"/></technique_common></source>
+        <source id="v"><float_array id="va">3 4</float_array></source>
+        <sampler id="sm"><input semantic="INPUT" source="#t"/><input semantic="OUTPUT" source="#m"/></sampler>
+        <sampler id="sv"><input semantic="INPUT" source="#t"/><input semantic="OUTPUT" source="#v"/></sampler>
+        <channel source="#sm" target="A/transform"/>
+        <channel source="#sv" target="B/transform(1)(3)"/>
+        <channel source="#sv" target="B/transform(4)(0)"/>
+        <channel source="#sv" target="B/transform.X"/>
+      </animation></library_animations>)dae" +
+                      Scene(R"(<node id="A" type="JOINT"><matrix sid="transform">)" + identity +
+                            R"(</matrix></node><node id="B" type="JOINT"><matrix sid="transform">)" +
+                            identity + "</matrix></node>")));
+    ASSERT_TRUE(l->ok);
+    const Transform& a = l->doc.FindNode("A")->transforms[0];
+    ASSERT_EQ(a.curves[3].size(), 2u);
+    EXPECT_EQ(a.curves[3][1].value, 7.0f);
+    EXPECT_EQ(a.curves[0][0].value, 1.0f);
+    const Transform& b = l->doc.FindNode("B")->transforms[0];
+    for (size_t c = 0; c < 16; ++c)
+        EXPECT_EQ(b.curves[c].size(), c == 7 ? 2u : 0u) << "cell " << c;
+    EXPECT_EQ(b.curves[7][1].value, 4.0f);
 }
 
 // ---- Hostile and broken input ------------------------------------------------------------

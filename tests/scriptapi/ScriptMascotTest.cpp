@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -37,6 +38,32 @@ TEST_F(ScriptMascotTest, OptionsNameTheSlotsInIterationOrderAndScaleEveryImport)
     const MzMotionCurve& root = mascot.Motion(walk).curves[0];
     ASSERT_EQ(root.keys.Count(), 2u);
     EXPECT_NEAR(std::fabs(root.keys[1]->translation.z), 2.0f, 1e-5);
+}
+
+TEST_F(ScriptMascotTest, AxesDocumentHonoursTheDocumentsUpAxisAndUnitAsIsIsTheDefault) {
+    const char* source = std::getenv("MZ_SOURCE_DIR");
+    const std::string zUp =
+        std::string(source != nullptr ? source : ".") + "/tests/motion/import/fixtures/blender27_matrix.dae";
+    ASSERT_TRUE(Run("cpp_Mascot({model = \"" + zUp +
+                    "\"})\n"
+                    "cpp_Mascot({model = \"" +
+                    zUp +
+                    "\", axes = \"as-is\"})\n"
+                    "cpp_Mascot({model = \"" +
+                    zUp + "\", axes = \"document\", motion_list = {bend = \"" + zUp +
+                    "\"}})\n"
+                    "cpp_Mascot({model = \"" +
+                    zUp + "\", axes = \"upright\"})\n"));
+    const auto mascots = Mascots();
+    ASSERT_EQ(mascots.size(), 4u);
+    EXPECT_NEAR(mascots[0]->model.bounds.max.z, 2.0f, 1e-4) << "lying along z, as the document stands";
+    EXPECT_NEAR(mascots[1]->model.bounds.max.z, 2.0f, 1e-4);
+    EXPECT_NEAR(mascots[2]->model.bounds.max.y, 2.0f, 1e-4) << "turned upright";
+    EXPECT_TRUE(mascots[2]->importOptions.documentAxes) << "kept for LoadMotion";
+    EXPECT_EQ(mascots[2]->Motion(0).curves[1].keys.Count(), 3u);
+    EXPECT_NEAR(mascots[3]->model.bounds.max.z, 2.0f, 1e-4) << "an unknown value keeps the default";
+    EXPECT_NE(Log().find("オプション[axes]は\"as-is\"か\"document\"です(upright)"), std::string::npos)
+        << Log();
 }
 
 TEST_F(ScriptMascotTest, MotionListStopsAtTheFirstValueThatIsNotAString) {

@@ -85,7 +85,8 @@ void PrintMotion(const char* path, const MzMotionData& data, const MzModel& mode
     uint32_t keyed = 0;
     for (uint32_t i = 0; i < data.curveCount; ++i)
         keyed += !data.curves[i].keys.Empty();
-    std::printf("motion %s: length %g s, %u curves, %u with keys\n", path, data.length, data.curveCount, keyed);
+    std::printf("motion %s: length %g s, %u curves, %u with keys\n", path, data.length, data.curveCount,
+                keyed);
     for (uint32_t i = 0; i < data.curveCount; ++i)
         std::printf("  curve %u (%s): %zu keys\n", i, model.joints[i]->name.c_str(),
                     data.curves[i].keys.Count());
@@ -151,7 +152,8 @@ bool ParseOption(const std::string& option, const std::string& value, CommandLin
         snapshot->options.yaw = degrees * 3.14159265f / 180;
     } else if (option == "--size") {
         char x = 0;
-        if (std::sscanf(value.c_str(), "%d%c%d", &snapshot->options.width, &x, &snapshot->options.height) != 3 ||
+        if (std::sscanf(value.c_str(), "%d%c%d", &snapshot->options.width, &x, &snapshot->options.height) !=
+                3 ||
             x != 'x' || snapshot->options.width <= 0 || snapshot->options.height <= 0)
             return false;
     }

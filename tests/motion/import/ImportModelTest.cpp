@@ -31,6 +31,10 @@ std::string InstanceGeometry(const std::string& bindings = "") {
     return "<node id=\"n\"><instance_geometry url=\"#g\">" + bm + "</instance_geometry></node>";
 }
 
+struct Point {
+    float x, y;
+};
+
 struct Imported {
     MzModel model;
     bool loaded = false;
@@ -92,6 +96,101 @@ TEST(ImportModel, FacesOfTwoOrFewerVerticesAreSkippedButConsumeTheirIndices) {
     ASSERT_EQ(prim.primitiveCount, 1u);
     ExpectPosition(ReadVertex(prim, 0), -1, 0, 0);
     ExpectPosition(ReadVertex(prim, 2), 0, 1, 0);
+}
+
+TEST(ImportModel, StripsAlternateTheirWindingFansShareTheirFirstCornerConcaveFacesAreCutIntoEars) {
+    // Corners 0 (0,0) 1 (1,0) 2 (1,1) 3 (0,1); stored vertices are x mirrored.
+    const Point kCorner[4] = {{0, 0}, {-1, 0}, {-1, 1}, {0, 1}};
+    struct Case {
+        const char* name;
+        std::string positions;
+        std::string set;
+        std::vector<std::vector<int>> triangles; // corners as stored
+    } cases[] = {
+        {"strip",
+         kQuadPositions,
+         R"(<tristrips count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 3 2</p></tristrips>)",
+         {{0, 1, 3}, {3, 1, 2}}},
+        {"fan",
+         kQuadPositions,
+         R"(<trifans count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2 3</p></trifans>)",
+         {{0, 1, 2}, {0, 2, 3}}},
+        // A dart: corner 1 is pulled inside, so the fan's diagonal 0-2 would leave the face.
+        {"concave",
+         FloatSource("pos", "0 0 0  0.4 0.6 0  1 1 0  0 1 0", 3) +
+             "<vertices id=\"v\"><input semantic=\"POSITION\" source=\"#pos\"/></vertices>",
+         R"(<polylist count="1"><input semantic="VERTEX" source="#v" offset="0"/><vcount>4</vcount><p>0 1 2 3</p></polylist>)",
+         {{1, 2, 3}, {0, 1, 3}}},
+    };
+    const Point kDart[4] = {{0, 0}, {-0.4f, 0.6f}, {-1, 1}, {0, 1}};
+    for (const Case& c : cases) {
+        auto r = Import(Dae(Geometry(c.positions + c.set) + Scene(InstanceGeometry())));
+        ASSERT_EQ(r->model.prims.Count(), 1u) << c.name;
+        const MzPrim& prim = *r->model.prims[0];
+        ASSERT_EQ(prim.primitiveCount, c.triangles.size()) << c.name;
+        const Point* corners = std::string(c.name) == "concave" ? kDart : kCorner;
+        for (size_t t = 0; t < c.triangles.size(); ++t)
+            for (int j = 0; j < 3; ++j) {
+                const Point& want = corners[c.triangles[t][j]];
+                Vertex v = ReadVertex(prim, static_cast<uint32_t>(3 * t + j));
+                EXPECT_NEAR(v.position[0], want.x, 1e-5f) << c.name << " triangle " << t << " corner " << j;
+                EXPECT_NEAR(v.position[1], want.y, 1e-5f) << c.name << " triangle " << t << " corner " << j;
+            }
+    }
+}
+
+TEST(ImportModel, StaticGeometryIsPlacedByItsNodesTransforms) {
+    auto r =
+        Import(Dae(Geometry(FloatSource("pos", "1 0 0  0 1 0  0 0 1", 3) + FloatSource("nrm", "1 0 0", 3) +
+                            R"(<vertices id="v"><input semantic="POSITION" source="#pos"/></vertices>
+        <triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/><input semantic="NORMAL" source="#nrm" offset="1"/>
+          <p>0 0 1 0 2 0</p></triangles>)") +
+                   Scene(R"(<node id="a"><translate>10 0 0</translate><node id="b"><rotate>0 0 1 90</rotate>
+                                 <scale>2 2 2</scale><instance_geometry url="#g"/></node></node>)")));
+    ASSERT_EQ(r->model.prims.Count(), 1u);
+    const MzPrim& prim = *r->model.prims[0];
+    // (1, 0, 0) scaled to (2, 0, 0), turned to (0, 2, 0), moved to (10, 2, 0); then x mirrored.
+    ExpectPosition(ReadVertex(prim, 0), -10, 2, 0);
+    ExpectPosition(ReadVertex(prim, 1), -8, 0, 0);
+    ExpectPosition(ReadVertex(prim, 2), -10, 0, 2);
+    // The normal turns with the node but keeps its length.
+    Vertex v = ReadVertex(prim, 0);
+    EXPECT_NEAR(v.normal[0], 0, 1e-5f);
+    EXPECT_NEAR(v.normal[1], 1, 1e-5f);
+    EXPECT_NEAR(v.normal[2], 0, 1e-5f);
+}
+
+TEST(ImportModel, InstancedNodesAreBuiltWhereTheyAreInstancedAndCyclesStayBounded) {
+    // Six levels that each instance the next eight times: 8^6 paths to the geometry.
+    std::string chain;
+    for (int i = 0; i < 6; ++i) {
+        chain += "<node id=\"n" + std::to_string(i) + "\">";
+        for (int k = 0; k < 8; ++k)
+            chain += "<instance_node url=\"#n" + std::to_string(i + 1) + "\"/>";
+        chain += "</node>";
+    }
+    chain += "<node id=\"n6\"><instance_geometry url=\"#g\"/></node>";
+    std::vector<std::string> diagnostics;
+    TempFile file(Dae(
+        Geometry(kQuadPositions + R"(<triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/>
+        <p>0 1 2</p></triangles>)") +
+        "<library_nodes><node id=\"part\"><translate>5 0 0</translate>"
+        "<instance_geometry url=\"#g\"/></node><node id=\"loop\"><instance_node url=\"#loop\"/>"
+        "<instance_geometry url=\"#g\"/></node>" +
+        chain + "</library_nodes>" +
+        Scene(R"(<node id="placed"><translate>0 3 0</translate><instance_node url="#part"/></node>
+                               <node id="cycle"><instance_node url="#loop"/></node>
+                               <node id="fanout"><instance_node url="#n0"/></node>)")));
+    MzModel model;
+    ASSERT_TRUE(MzColladaReader::ReadModel(file.Path(), model, 1.0f, &diagnostics));
+    ASSERT_GE(model.prims.Count(), 2u);
+    // The part at (5, 0, 0) inside a node at (0, 3, 0): corner (0, 0, 0) lands at (5, 3, 0), x mirrored.
+    ExpectPosition(ReadVertex(*model.prims[0], 0), -5, 3, 0);
+    // The cycle is cut at the nesting bound, the fan-out at the bound of nodes reached through instances.
+    EXPECT_LE(model.prims.Count(), 1u + 8u + (1u << 16));
+    EXPECT_NE(std::find_if(diagnostics.begin(), diagnostics.end(),
+                           [](const std::string& d) { return d.find("instance_node") != std::string::npos; }),
+              diagnostics.end());
 }
 
 TEST(ImportModel, ConversionOfPositionsNormalsAndTextureCoordinates) {

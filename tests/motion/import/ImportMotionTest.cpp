@@ -257,3 +257,24 @@ TEST(ImportMotion, AJointWithoutKeysBetweenAnimatedOnesPassesTheIdentity) {
     EXPECT_NEAR(q.y, -0.7071068f, 1e-6f);
     EXPECT_NEAR(q.w, 0.7071068f, 1e-6f);
 }
+
+TEST(ImportMotion, AModelDocumentReadAgainAsMotionIsParsedOnceButAChangedFileAnew) {
+    Reports reports;
+    const std::string nodes =
+        R"(<node id="Root" type="JOINT"><translate sid="location">0 0 0</translate></node>)";
+    TempFile file(Motion(Channel("Root/location.X", "0 1", "1 2"), nodes));
+    Skeleton fresh;
+    MzMotionData expected, reused, changed;
+    MzColladaReader::ReadMotion(file.Path(), expected, fresh.model, 1.0f);
+    MzModel model;
+    ASSERT_TRUE(MzColladaReader::ReadModel(file.Path(), model, 1.0f));
+    ASSERT_TRUE(MzColladaReader::ReadMotion(file.Path(), reused, model, 1.0f));
+    ASSERT_EQ(reused.curves[0].keys.Count(), expected.curves[0].keys.Count());
+    EXPECT_EQ(reused.length, expected.length);
+
+    ASSERT_TRUE(MzColladaReader::ReadModel(file.Path(), model, 1.0f));
+    std::ofstream(file.Path(), std::ios::binary | std::ios::trunc)
+        << Motion(Channel("Root/location.X", "0 1 3", "1 2 3"), nodes);
+    ASSERT_TRUE(MzColladaReader::ReadMotion(file.Path(), changed, model, 1.0f));
+    EXPECT_EQ(changed.length, 3.0f) << "the file changed after the model import";
+}
