@@ -6,7 +6,8 @@
 //
 // Repetition order follows the dialect: a repetition with more pattern after it stops as soon
 // as the rest can match (trying one item first, then more, and zero items last); a repetition
-// that ends the pattern takes as many items as it can.
+// that ends the pattern, or is followed by an optional element, takes as many items as it can;
+// a lazy one (`*?`, `+?`, `??`, `{n,m}?`) as few as it can.
 #ifndef SQSTDREX_H
 #define SQSTDREX_H
 
@@ -48,6 +49,7 @@ class Regex {
         Eol,
         WordBoundary,
         NotWordBoundary,
+        Balanced, // ch: opening character, x: closing character
         Split,
         Jmp,
         Save,
