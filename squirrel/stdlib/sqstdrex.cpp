@@ -2,7 +2,6 @@
 #include "sqstdrex.h"
 
 #include <algorithm>
-#include <stdexcept>
 #include <unordered_set>
 
 namespace sqstd {
@@ -106,8 +105,10 @@ void AddClass(Regex::CharSet& set, ClassPredicate pred, bool negated) {
         if (pred(static_cast<unsigned char>(c)) != negated) set.Add(static_cast<unsigned char>(c));
 }
 
-struct CompileError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+// The messages are string literals, so a failed compile can hand them to C callers as they are.
+struct CompileError {
+    explicit CompileError(const char* m) : message(m) {}
+    const char* message;
 };
 
 struct Node {
@@ -492,12 +493,12 @@ class RexCompiler {
     Regex& rex_;
 };
 
-std::unique_ptr<Regex> Regex::Compile(std::string_view pattern, std::string& error) {
+std::unique_ptr<Regex> Regex::Compile(std::string_view pattern, const char*& error) {
     auto rex = std::unique_ptr<Regex>(new Regex());
     try {
         RexCompiler(pattern, *rex).Compile();
     } catch (const CompileError& e) {
-        error = e.what();
+        error = e.message;
         return nullptr;
     }
     return rex;

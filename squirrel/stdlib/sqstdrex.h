@@ -28,8 +28,9 @@ struct RexSpan {
 
 class Regex {
   public:
-    // Compiles `pattern`; on failure returns null and sets `error` to the dialect's message.
-    static std::unique_ptr<Regex> Compile(std::string_view pattern, std::string& error);
+    // Compiles `pattern`; on failure returns null and points `error` at the dialect's message
+    // (a string literal: it lives as long as the program).
+    static std::unique_ptr<Regex> Compile(std::string_view pattern, const char*& error);
 
     // Number of spans a capture reports: the whole match plus one per capturing group.
     int SubexpCount() const { return groupCount_ + 1; }

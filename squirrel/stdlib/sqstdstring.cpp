@@ -183,9 +183,9 @@ SQInteger ReleaseRegex(SQUserPointer p, SQInteger) {
 }
 
 SQInteger RegexConstructor(HSQUIRRELVM v) {
-    std::string error;
+    const char* error = nullptr;
     std::unique_ptr<sqstd::Regex> rex = sqstd::Regex::Compile(StringArg(v, 2), error);
-    if (!rex) return sq_throwerror(v, error.c_str());
+    if (!rex) return sq_throwerror(v, error);
     if (SQ_FAILED(sq_setinstanceup(v, 1, rex.get()))) return sq_throwerror(v, "invalid regexp instance");
     sq_setreleasehook(v, 1, ReleaseRegex);
     rex.release();
