@@ -770,8 +770,8 @@ void SQVM::Execute(SQInteger entryFrames) {
                 case OP_INSTANCEOF: {
                     if (stack[top - 1]._type != OT_CLASS)
                         Raise("cannot apply instanceof between a " +
-                              std::string(sqV_typename(stack[top - 2]._type)) + " and a " +
-                              sqV_typename(stack[top - 1]._type));
+                              std::string(sqV_typename(stack[top - 1]._type)) + " and a " +
+                              sqV_typename(stack[top - 2]._type));
                     bool r = InstanceOf(stack[top - 2], stack[top - 1]);
                     Pop(2);
                     stack[top++] = Value(r);
