@@ -389,14 +389,22 @@ SQInteger array_sort(V v) {
     return 1;
 }
 
-SQInteger array_slice(V v) {
-    SQInteger size = SQInteger(Items(v).size());
-    SQInteger start = Nargs(v) > 1 ? Arg(v, 2).Int() : 0;
-    SQInteger end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
+// The [start, end) of a slice-like call's optional arguments 2 and 3 (negative: from the end) over
+// `size` items; the error message when they do not fit.
+const char* SliceRange(V v, SQInteger size, SQInteger& start, SQInteger& end) {
+    start = Nargs(v) > 1 ? Arg(v, 2).Int() : 0;
+    end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
     if (start < 0) start += size;
     if (end < 0) end += size;
-    if (start > end) return Err(v, "wrong indexes");
-    if (start < 0 || end > size) return Err(v, "slice out of range");
+    if (start > end) return "wrong indexes";
+    if (start < 0 || end > size) return "slice out of range";
+    return nullptr;
+}
+
+SQInteger array_slice(V v) {
+    SQInteger size = SQInteger(Items(v).size());
+    SQInteger start, end;
+    if (const char* error = SliceRange(v, size, start, end)) return Err(v, error);
     SQArray* a = NewObject<SQArray>(v->ss);
     Value r(OT_ARRAY, a);
     a->items.assign(Items(v).begin() + start, Items(v).begin() + end);
@@ -505,12 +513,8 @@ std::string_view Str(V v, SQInteger i) {
 
 SQInteger string_slice(V v) {
     SQInteger size = Arg(v, 1).As<SQString>()->len;
-    SQInteger start = Nargs(v) > 1 ? Arg(v, 2).Int() : 0;
-    SQInteger end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
-    if (start < 0) start += size;
-    if (end < 0) end += size;
-    if (start > end) return Err(v, "wrong indexes");
-    if (start < 0 || end > size) return Err(v, "slice out of range");
+    SQInteger start, end;
+    if (const char* error = SliceRange(v, size, start, end)) return Err(v, error);
     return Ret(v, v->NewString(Str(v, 1).substr(size_t(start), size_t(end - start))));
 }
 
@@ -526,12 +530,8 @@ SQInteger string_find(V v) {
 SQInteger string_case(V v, bool upper) {
     std::string s(Str(v, 1));
     SQInteger size = SQInteger(s.size());
-    SQInteger start = Nargs(v) > 1 ? Arg(v, 2).Int() : 0;
-    SQInteger end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
-    if (start < 0) start += size;
-    if (end < 0) end += size;
-    if (start > end) return Err(v, "wrong indexes");
-    if (start < 0 || end > size) return Err(v, "slice out of range");
+    SQInteger start, end;
+    if (const char* error = SliceRange(v, size, start, end)) return Err(v, error);
     for (SQInteger i = start; i < end; ++i) {
         auto c = (unsigned char)s[size_t(i)];
         s[size_t(i)] = char(upper ? std::toupper(c) : std::tolower(c));
