@@ -1,18 +1,16 @@
-// The `sq` command-line interpreter: runs `sq FILE [ARGS...]` with the standard libraries.
+// The `sq` command-line interpreter: `sq [-v] [-d] [-c [-o OUT]] FILE [ARGS...]` runs (or compiles)
+// a script with the standard libraries.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include <sqstdaux.h>
+#include <sqstdio.h>
 #include <squirrel.h>
 #if __has_include(<sqstdblob.h>)
 #include <sqstdblob.h>
 #define SQ_HAVE_BLOB 1
-#endif
-#if __has_include(<sqstdio.h>)
-#include <sqstdio.h>
-#define SQ_HAVE_IO 1
 #endif
 #if __has_include(<sqstdmath.h>)
 #include <sqstdmath.h>
@@ -48,9 +46,7 @@ void RegisterLibraries(HSQUIRRELVM v) {
 #ifdef SQ_HAVE_BLOB
     sqstd_register_bloblib(v);
 #endif
-#ifdef SQ_HAVE_IO
     sqstd_register_iolib(v);
-#endif
 #ifdef SQ_HAVE_SYSTEM
     sqstd_register_systemlib(v);
 #endif
@@ -63,80 +59,27 @@ void RegisterLibraries(HSQUIRRELVM v) {
     sq_pop(v, 1);
 }
 
-void AppendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | (code >> 6));
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
-}
-
-std::string Utf16ToUtf8(const std::string& in, bool bigEndian) {
-    std::string out;
-    for (size_t i = 2; i + 1 < in.size(); i += 2) {
-        auto unit = [&](size_t at) {
-            unsigned char a = in[at], b = in[at + 1];
-            return bigEndian ? unsigned(a << 8 | b) : unsigned(b << 8 | a);
-        };
-        unsigned code = unit(i);
-        if (code >= 0xD800 && code < 0xDC00 && i + 3 < in.size()) {
-            unsigned low = unit(i + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            }
-        }
-        AppendUtf8(out, code);
-    }
-    return out;
-}
-
-// Reads a whole script file; a UTF-8 byte-order mark is skipped, UTF-16 with a mark is converted.
-bool ReadScript(const char* path, std::string& out) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
-    std::string raw;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        raw.append(buffer, n);
-    std::fclose(f);
-    if (raw.size() >= 3 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        out = raw.substr(3);
-    } else if (raw.size() >= 2 && uint8_t(raw[0]) == 0xFF && uint8_t(raw[1]) == 0xFE) {
-        out = Utf16ToUtf8(raw, false);
-    } else if (raw.size() >= 2 && uint8_t(raw[0]) == 0xFE && uint8_t(raw[1]) == 0xFF) {
-        out = Utf16ToUtf8(raw, true);
-    } else {
-        out = std::move(raw);
-    }
-    return true;
+// Loads the script (text in any encoding the library reads, or a closure file) with the same
+// reader as `dofile`.
+bool LoadScript(HSQUIRRELVM v, const char* path) {
+    if (SQ_SUCCEEDED(sqstd_loadfile(v, path, SQTrue))) return true;
+    const SQChar* message = "unknown";
+    sq_getlasterror(v);
+    sq_getstring(v, -1, &message);
+    std::printf("Error [%s]\n", message);
+    sq_pop(v, 1);
+    return false;
 }
 
 // Runs the script with its arguments in vargv; returns the process exit status.
 int RunFile(HSQUIRRELVM v, const char* path, int argc, char** argv) {
-    std::string source;
-    if (!ReadScript(path, source)) {
+    FILE* probe = std::fopen(path, "rb");
+    if (!probe) {
         std::fprintf(stderr, "Error [cannot open the file]\n");
         return 255;
     }
-    if (SQ_FAILED(sq_compilebuffer(v, source.data(), SQInteger(source.size()), path, SQTrue))) {
-        const SQChar* message = "unknown";
-        sq_getlasterror(v);
-        sq_getstring(v, -1, &message);
-        std::printf("Error [%s]\n", message);
-        return 254;
-    }
+    std::fclose(probe);
+    if (!LoadScript(v, path)) return 254;
     sq_pushroottable(v);
     for (int i = 0; i < argc; ++i)
         sq_pushstring(v, argv[i], -1);
@@ -149,18 +92,87 @@ int RunFile(HSQUIRRELVM v, const char* path, int argc, char** argv) {
     return 0;
 }
 
+// Compiles the script and writes it as a closure file that `sq` and `dofile` run.
+int CompileFile(HSQUIRRELVM v, const char* path, const char* output) {
+    if (!LoadScript(v, path)) return 254;
+    if (SQ_SUCCEEDED(sqstd_writeclosuretofile(v, output))) return 0;
+    std::fprintf(stderr, "Error [cannot write '%s']\n", output);
+    return 255;
+}
+
+void PrintVersion() {
+    std::printf("%s %s (%d bits)\n", SQUIRREL_VERSION, SQUIRREL_COPYRIGHT, int(sizeof(void*) * 8));
+}
+
+void PrintUsage() {
+    std::printf("usage: sq <options> <scriptpath [args]>.\n"
+                "Available options are:\n"
+                "   -c              compiles the file to bytecode(default output 'out.cnut')\n"
+                "   -o              specifies output file for the -c option\n"
+                "   -d              generates debug infos\n"
+                "   -v              displays version infos\n"
+                "   -h              prints help\n");
+}
+
+struct Options {
+    bool compileOnly = false;
+    bool debugInfo = false;
+    const char* output = "out.cnut";
+    int script = 0; // index of the script in argv, 0 when none
+};
+
+// Reads the options before the script; returns false (having printed why) when `sq` should stop.
+bool ParseOptions(int argc, char** argv, Options& opts, int& status) {
+    int i = 1;
+    for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
+        std::string opt = argv[i];
+        if (opt == "-c") {
+            opts.compileOnly = true;
+        } else if (opt == "-d") {
+            opts.debugInfo = true;
+        } else if (opt == "-o" && i + 1 < argc) {
+            opts.output = argv[++i];
+        } else if (opt == "-v") {
+            PrintVersion();
+        } else if (opt == "-h") {
+            PrintVersion();
+            PrintUsage();
+            status = 0;
+            return false;
+        } else {
+            PrintVersion();
+            std::printf("unknown option '%s'\n", argv[i]);
+            PrintUsage();
+            status = 255;
+            return false;
+        }
+    }
+    if (i == argc) {
+        if (argc == 1) {
+            PrintVersion();
+            PrintUsage();
+        }
+        status = 0;
+        return false;
+    }
+    opts.script = i;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::printf("%s\nusage: sq FILE [ARGS...]\n", SQUIRREL_VERSION);
-        return 0;
-    }
+    Options opts;
+    int status = 0;
+    if (!ParseOptions(argc, argv, opts, status)) return status;
     HSQUIRRELVM v = sq_open(1024);
     sq_setprintfunc(v, PrintToStdout, PrintToStderr);
+    sq_enabledebuginfo(v, opts.debugInfo);
     RegisterLibraries(v);
     sqstd_seterrorhandlers(v);
-    int status = RunFile(v, argv[1], argc - 2, argv + 2);
+    const char* script = argv[opts.script];
+    status = opts.compileOnly ? CompileFile(v, script, opts.output)
+                              : RunFile(v, script, argc - opts.script - 1, argv + opts.script + 1);
     std::fflush(stdout);
     sq_close(v);
     return status;

@@ -273,11 +273,11 @@ SQUserPointer sqstd_createblob(HSQUIRRELVM v, SQInteger size) {
 }
 
 SQRESULT sqstd_register_bloblib(HSQUIRRELVM v) {
+    sqstd::RegisterStreamClass(v);
     sq_pushregistrytable(v);
     sq_pushstring(v, kBlobClassKey, -1);
-    sq_newclass(v, SQFalse);
+    sqstd::NewStreamSubclass(v);
     sq_settypetag(v, -1, sqstd::BlobTypeTag());
-    sqstd::RegisterStreamMethods(v);
     sqstd::RegisterFunctions(v, -1, kBlobMethods);
     sq_newslot(v, -3, SQFalse);
     sq_pop(v, 1);

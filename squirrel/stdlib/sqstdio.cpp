@@ -258,11 +258,11 @@ SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar* filename) {
 }
 
 SQRESULT sqstd_register_iolib(HSQUIRRELVM v) {
+    sqstd::RegisterStreamClass(v);
     sq_pushregistrytable(v);
     sq_pushstring(v, kFileClassKey, -1);
-    sq_newclass(v, SQFalse);
+    sqstd::NewStreamSubclass(v);
     sq_settypetag(v, -1, sqstd::FileTypeTag());
-    sqstd::RegisterStreamMethods(v);
     sqstd::RegisterFunctions(v, -1, kFileMethods);
     sq_newslot(v, -3, SQFalse);
     sq_pop(v, 1);

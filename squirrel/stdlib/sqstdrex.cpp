@@ -2,7 +2,6 @@
 #include "sqstdrex.h"
 
 #include <algorithm>
-#include <stdexcept>
 #include <unordered_set>
 
 namespace sqstd {
@@ -106,17 +105,21 @@ void AddClass(Regex::CharSet& set, ClassPredicate pred, bool negated) {
         if (pred(static_cast<unsigned char>(c)) != negated) set.Add(static_cast<unsigned char>(c));
 }
 
-struct CompileError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+// The messages are string literals, so a failed compile can hand them to C callers as they are.
+struct CompileError {
+    explicit CompileError(const char* m) : message(m) {}
+    const char* message;
 };
 
 struct Node {
-    enum Kind { Seq, Alt, Group, Repeat, Char, Any, Set, Bol, Eol, WordB, NotWordB } kind;
+    enum Kind { Seq, Alt, Group, Repeat, Char, Any, Set, Bol, Eol, WordB, NotWordB, Balanced } kind;
     explicit Node(Kind k) : kind(k) {}
     std::vector<Node> kids;
-    unsigned char ch = 0;
-    int set = 0;    // Set: index into the set table
-    int group = -1; // Group: capture number, -1 for (?:...)
+    unsigned char ch = 0;    // Char; Balanced: the opening character
+    unsigned char close = 0; // Balanced: the closing character
+    bool lazy = false;       // Repeat: written with a trailing '?', takes as few items as it can
+    int set = 0;             // Set: index into the set table
+    int group = -1;          // Group: capture number, -1 for (?:...)
     int min = 0, max = 0;
 };
 
@@ -171,6 +174,10 @@ class RexCompiler {
         if (AtEnd() || !IsQuantifier(Peek())) return atom;
         Node rep{Node::Repeat};
         ParseQuantifier(rep.min, rep.max);
+        if (!AtEnd() && Peek() == '?') {
+            rep.lazy = true;
+            ++pos_;
+        }
         rep.kids.push_back(std::move(atom));
         if (!AtEnd() && IsQuantifier(Peek())) throw CompileError("unexpected character");
         return rep;
@@ -258,6 +265,7 @@ class RexCompiler {
         char c = p_[pos_++];
         if (c == 'b') return Node{Node::WordB};
         if (c == 'B') return Node{Node::NotWordB};
+        if (c == 'm') return ParseBalanced();
         bool negated = false;
         if (ClassPredicate pred = ClassOf(c, negated)) {
             Regex::CharSet set;
@@ -266,6 +274,16 @@ class RexCompiler {
         }
         Node n{Node::Char};
         n.ch = EscapedChar(c);
+        return n;
+    }
+
+    // \mXY: an X, then text up to the Y that balances it (nested X...Y pairs inside).
+    Node ParseBalanced() {
+        if (pos_ + 2 > p_.size()) throw CompileError("balanced chars expected");
+        Node n{Node::Balanced};
+        n.ch = static_cast<unsigned char>(p_[pos_++]);
+        n.close = static_cast<unsigned char>(p_[pos_++]);
+        if (n.ch == n.close) throw CompileError("open/close char can't be the same");
         return n;
     }
 
@@ -349,12 +367,17 @@ class RexCompiler {
     int Here() const { return static_cast<int>(rex_.prog_.size()); }
     Regex::Inst& At(int pc) { return rex_.prog_[pc]; }
 
-    // `followed`: more pattern comes after this node, which decides the order of repetitions.
+    static bool MayMatchEmpty(const Node& n) { return n.kind == Node::Repeat && n.min == 0; }
+
+    // `followed`: more pattern that must match something comes after this node, which decides
+    // the order of repetitions; an optional element next does not count.
     void EmitNode(const Node& n, bool followed) {
         switch (n.kind) {
         case Node::Seq:
-            for (size_t i = 0; i < n.kids.size(); ++i)
-                EmitNode(n.kids[i], followed || i + 1 < n.kids.size());
+            for (size_t i = 0; i < n.kids.size(); ++i) {
+                bool last = i + 1 == n.kids.size();
+                EmitNode(n.kids[i], last ? followed : !MayMatchEmpty(n.kids[i + 1]));
+            }
             break;
         case Node::Alt:
             EmitAlternation(n, followed);
@@ -387,6 +410,9 @@ class RexCompiler {
             break;
         case Node::NotWordB:
             Emit({Regex::Op::NotWordBoundary});
+            break;
+        case Node::Balanced:
+            Emit({Regex::Op::Balanced, n.ch, n.close});
             break;
         }
     }
@@ -428,10 +454,10 @@ class RexCompiler {
             Emit({Regex::Op::Fail});
             return;
         }
-        bool greedy = !followed;
+        bool greedy = !followed && !n.lazy;
         int mandatory = n.min;
         int zeroSplit = -1;
-        if (!greedy && n.min == 0 && n.max != 0) {
+        if (!greedy && !n.lazy && n.min == 0 && n.max != 0) {
             // Stop-early order still tries one item before none.
             zeroSplit = EmitOptionalEntry(true);
             mandatory = 1;
@@ -467,12 +493,12 @@ class RexCompiler {
     Regex& rex_;
 };
 
-std::unique_ptr<Regex> Regex::Compile(std::string_view pattern, std::string& error) {
+std::unique_ptr<Regex> Regex::Compile(std::string_view pattern, const char*& error) {
     auto rex = std::unique_ptr<Regex>(new Regex());
     try {
         RexCompiler(pattern, *rex).Compile();
     } catch (const CompileError& e) {
-        error = e.what();
+        error = e.message;
         return nullptr;
     }
     return rex;
@@ -532,6 +558,19 @@ struct Matcher {
                IsWordChar(static_cast<unsigned char>(text[pos]));
     }
 
+    // The position after the `close` that balances an `open` at `pos`, or -1.
+    std::ptrdiff_t BalancedEnd(std::ptrdiff_t pos, unsigned char open, unsigned char close) const {
+        const std::ptrdiff_t len = static_cast<std::ptrdiff_t>(text.size());
+        if (pos >= len || static_cast<unsigned char>(text[pos]) != open) return -1;
+        int depth = 0;
+        for (; pos < len; ++pos) {
+            auto c = static_cast<unsigned char>(text[pos]);
+            if (c == close && --depth == 0) return pos + 1;
+            if (c == open) ++depth;
+        }
+        return -1;
+    }
+
     // Follows one thread from (pc, pos), pushing alternatives; true when it reaches Match.
     bool Step(int pc, std::ptrdiff_t pos, const std::vector<int>& splitIndex,
               const std::vector<Regex::CharSet>& sets) {
@@ -562,6 +601,11 @@ struct Matcher {
             case Regex::Op::WordBoundary:
             case Regex::Op::NotWordBoundary:
                 if ((WordAt(pos - 1) != WordAt(pos)) != (in.op == Regex::Op::WordBoundary)) return false;
+                ++pc;
+                break;
+            case Regex::Op::Balanced:
+                pos = BalancedEnd(pos, in.ch, static_cast<unsigned char>(in.x));
+                if (pos < 0) return false;
                 ++pc;
                 break;
             case Regex::Op::Split:

@@ -6,7 +6,8 @@
 //
 // Repetition order follows the dialect: a repetition with more pattern after it stops as soon
 // as the rest can match (trying one item first, then more, and zero items last); a repetition
-// that ends the pattern takes as many items as it can.
+// that ends the pattern, or is followed by an optional element, takes as many items as it can;
+// a lazy one (`*?`, `+?`, `??`, `{n,m}?`) as few as it can.
 #ifndef SQSTDREX_H
 #define SQSTDREX_H
 
@@ -27,8 +28,9 @@ struct RexSpan {
 
 class Regex {
   public:
-    // Compiles `pattern`; on failure returns null and sets `error` to the dialect's message.
-    static std::unique_ptr<Regex> Compile(std::string_view pattern, std::string& error);
+    // Compiles `pattern`; on failure returns null and points `error` at the dialect's message
+    // (a string literal: it lives as long as the program).
+    static std::unique_ptr<Regex> Compile(std::string_view pattern, const char*& error);
 
     // Number of spans a capture reports: the whole match plus one per capturing group.
     int SubexpCount() const { return groupCount_ + 1; }
@@ -48,6 +50,7 @@ class Regex {
         Eol,
         WordBoundary,
         NotWordBoundary,
+        Balanced, // ch: opening character, x: closing character
         Split,
         Jmp,
         Save,

@@ -12,30 +12,13 @@ struct SQRex {
     std::vector<sqstd::RexSpan> spans;
 };
 
-namespace {
-
-// Compile errors of patterns passed from C: messages must outlive the failed compile.
-const SQChar* StableMessage(const std::string& message) {
-    static const char* const kMessages[] = {
-        "unexpected character", "expected paren",  "letter expected",
-        ", or } expected",      "number expected", "letter expected for argument of escape sequence",
-        "invalid range",        "empty class",     "number too big",
-        "expression too big",
-    };
-    for (const char* known : kMessages)
-        if (message == known) return known;
-    return "invalid expression";
-}
-
-} // namespace
-
 extern "C" {
 
 SQRex* sqstd_rex_compile(const SQChar* pattern, const SQChar** error) {
-    std::string message;
+    const char* message = nullptr;
     auto regex = sqstd::Regex::Compile(pattern, message);
     if (!regex) {
-        if (error) *error = StableMessage(message);
+        if (error) *error = message;
         return nullptr;
     }
     SQRex* exp = new SQRex;

@@ -271,8 +271,36 @@ const SQRegFunction kStreamMethods[] = {
 
 namespace sqstd {
 
-void RegisterStreamMethods(HSQUIRRELVM v) {
-    RegisterFunctions(v, -1, kStreamMethods);
+namespace {
+
+constexpr const SQChar* kStreamClassKey = "std_stream";
+
+void PushStreamClass(HSQUIRRELVM v) {
+    sq_pushregistrytable(v);
+    sq_pushstring(v, kStreamClassKey, -1);
+    if (SQ_FAILED(sq_rawget(v, -2))) {
+        sq_pushstring(v, kStreamClassKey, -1);
+        sq_newclass(v, SQFalse);
+        sq_settypetag(v, -1, reinterpret_cast<SQUserPointer>(uintptr_t(SQSTD_STREAM_TYPE_TAG)));
+        RegisterFunctions(v, -1, kStreamMethods);
+        sq_newslot(v, -3, SQFalse);
+        sq_pushstring(v, kStreamClassKey, -1);
+        sq_rawget(v, -2);
+    }
+    sq_remove(v, -2);
+}
+
+} // namespace
+
+void RegisterStreamClass(HSQUIRRELVM v) {
+    sq_pushstring(v, "stream", -1);
+    PushStreamClass(v);
+    sq_newslot(v, -3, SQFalse);
+}
+
+void NewStreamSubclass(HSQUIRRELVM v) {
+    PushStreamClass(v);
+    sq_newclass(v, SQTrue);
 }
 
 } // namespace sqstd

@@ -18,8 +18,12 @@ inline SQUserPointer FileTypeTag() {
 // The stream behind `this` of a stream method, or null (with the error raised) when there is none.
 SQStream* ThisStream(HSQUIRRELVM v);
 
-// Adds readblob, readn, writen, writeblob, seek, tell, len, eos and flush to the class at the top.
-void RegisterStreamMethods(HSQUIRRELVM v);
+// Puts the class `stream` (readblob, readn, writen, writeblob, seek, tell, len, eos and flush) into
+// the table at the top, creating it in the registry the first time.
+void RegisterStreamClass(HSQUIRRELVM v);
+
+// Pushes a new class derived from `stream` (RegisterStreamClass must have run).
+void NewStreamSubclass(HSQUIRRELVM v);
 
 // Creates an instance of the class stored under `registryKey` around `up`, released by `hook`.
 SQRESULT PushStreamInstance(HSQUIRRELVM v, const SQChar* registryKey, SQStream* up, SQRELEASEHOOK hook);

@@ -41,6 +41,13 @@ FormatArg ToFormatArg(HSQUIRRELVM v, SQInteger idx) {
         arg.kind = FormatArg::Kind::String;
         arg.text = StringArg(v, idx);
         break;
+    case OT_BOOL: { // integer conversions print a bool as 1 or 0
+        SQBool b = SQFalse;
+        sq_getbool(v, idx, &b);
+        arg.kind = FormatArg::Kind::Integer;
+        arg.integer = b ? 1 : 0;
+        break;
+    }
     default:
         break;
     }
@@ -132,8 +139,8 @@ SQInteger Split(HSQUIRRELVM v) {
     return 1;
 }
 
-// Quotes and backslashes get a backslash; control bytes become \xNN. Bytes of UTF-8 sequences
-// stay as they are so that escaped text remains readable.
+// Quotes and backslashes get a backslash; control bytes become \xNN and bytes from 0x80 up the
+// sign-extended \xffffffNN that scripts written for upstream's signed chars expect.
 SQInteger Escape(HSQUIRRELVM v) {
     std::string out;
     for (char c : StringArg(v, 2)) {
@@ -141,9 +148,9 @@ SQInteger Escape(HSQUIRRELVM v) {
         if (c == '"' || c == '\'' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (u < 32 || u == 127) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", u);
+        } else if (u < 32 || u >= 127) {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "\\x%02x", u < 128 ? unsigned(u) : 0xffffff00u | u);
             out += hex;
         } else {
             out += c;
@@ -176,9 +183,9 @@ SQInteger ReleaseRegex(SQUserPointer p, SQInteger) {
 }
 
 SQInteger RegexConstructor(HSQUIRRELVM v) {
-    std::string error;
+    const char* error = nullptr;
     std::unique_ptr<sqstd::Regex> rex = sqstd::Regex::Compile(StringArg(v, 2), error);
-    if (!rex) return sq_throwerror(v, error.c_str());
+    if (!rex) return sq_throwerror(v, error);
     if (SQ_FAILED(sq_setinstanceup(v, 1, rex.get()))) return sq_throwerror(v, "invalid regexp instance");
     sq_setreleasehook(v, 1, ReleaseRegex);
     rex.release();

@@ -1257,7 +1257,12 @@ const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level, SQUnsignedInte
             return l.name.As<SQString>()->data;
         }
     }
-    return nullptr;
+    // captured variables come last, as if they sat below the frame's base
+    SQUnsignedInteger outer = idx - seen;
+    if (outer >= p->outerNames.size() || outer >= f.closure->outers.size()) return nullptr;
+    const Value& o = f.closure->outers[outer];
+    v->Push(o._type == OT_OUTER ? *o.As<SQOuter>()->ptr : o);
+    return p->outerNames[outer].As<SQString>()->data;
 }
 
 SQRESULT sq_getcallee(HSQUIRRELVM v) {

@@ -1,5 +1,6 @@
 // The base library (global functions) and the default delegates of every type.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -48,6 +49,11 @@ std::string ToStr(V v, const Value& x) {
 SQInteger base_print(V v) {
     std::string s = ToStr(v, Arg(v, 2));
     if (v->ss->print) v->ss->print(v, "%s", s.c_str());
+    return 0;
+}
+
+// Does nothing; scripts use it as a placeholder callback.
+SQInteger base_dummy(V) {
     return 0;
 }
 
@@ -359,8 +365,16 @@ SQInteger array_sort(V v) {
     auto cmp = [&](const Value& a, const Value& b) -> SQInteger {
         if (fn.IsNull()) return v->Compare(a, b);
         Value r = Invoke(v, fn, {v->roottable, a, b});
-        if (r._type != OT_INTEGER) v->Raise("numeric value expected as return value of the compare function");
-        return r.Int();
+        switch (r._type) {
+        case OT_INTEGER:
+            return r.Int();
+        case OT_FLOAT:
+            return r.Float() > 0 ? 1 : r.Float() < 0 ? -1 : 0;
+        case OT_BOOL:
+            return r._unVal.raw ? 1 : 0;
+        default:
+            v->Raise("numeric value expected as return value of the compare function");
+        }
     };
     if (items.size() > 1) {
         for (size_t i = items.size() / 2 + 1; i-- > 0;)
@@ -375,14 +389,22 @@ SQInteger array_sort(V v) {
     return 1;
 }
 
-SQInteger array_slice(V v) {
-    SQInteger size = SQInteger(Items(v).size());
-    SQInteger start = Nargs(v) > 1 ? Arg(v, 2).Int() : 0;
-    SQInteger end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
+// The [start, end) of a slice-like call's optional arguments 2 and 3 (negative: from the end) over
+// `size` items; the error message when they do not fit.
+const char* SliceRange(V v, SQInteger size, SQInteger& start, SQInteger& end) {
+    start = Nargs(v) > 1 ? Arg(v, 2).Int() : 0;
+    end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
     if (start < 0) start += size;
     if (end < 0) end += size;
-    if (start > end) return Err(v, "wrong indexes");
-    if (start < 0 || end > size) return Err(v, "slice out of range");
+    if (start > end) return "wrong indexes";
+    if (start < 0 || end > size) return "slice out of range";
+    return nullptr;
+}
+
+SQInteger array_slice(V v) {
+    SQInteger size = SQInteger(Items(v).size());
+    SQInteger start, end;
+    if (const char* error = SliceRange(v, size, start, end)) return Err(v, error);
     SQArray* a = NewObject<SQArray>(v->ss);
     Value r(OT_ARRAY, a);
     a->items.assign(Items(v).begin() + start, Items(v).begin() + end);
@@ -406,6 +428,24 @@ Value CallWithItem(V v, const Value& fn, SQInteger arity, const Value& self, con
     default:
         return Invoke(v, fn, {self, x, Value(SQInteger(i)), self});
     }
+}
+
+// A new table with the same keys, each value replaced by fn(value [, key [, table]]).
+SQInteger table_map(V v) {
+    SQTable* src = Arg(v, 1).As<SQTable>();
+    Value fn = Arg(v, 2);
+    SQTable* dst = NewObject<SQTable>(v->ss);
+    Value r(OT_TABLE, dst);
+    SQInteger arity = CallbackArity(fn);
+    for (size_t i = 0; i < src->nodes.size(); ++i) {
+        if (src->nodes[i].key.IsNull()) continue;
+        Value key = src->nodes[i].key, val = src->nodes[i].val;
+        Value mapped = arity == 1   ? Invoke(v, fn, {Arg(v, 1), val})
+                       : arity == 2 ? Invoke(v, fn, {Arg(v, 1), val, key})
+                                    : Invoke(v, fn, {Arg(v, 1), val, key, Arg(v, 1)});
+        dst->Set(key, mapped);
+    }
+    return Ret(v, r);
 }
 
 SQInteger array_map(V v) {
@@ -473,12 +513,8 @@ std::string_view Str(V v, SQInteger i) {
 
 SQInteger string_slice(V v) {
     SQInteger size = Arg(v, 1).As<SQString>()->len;
-    SQInteger start = Nargs(v) > 1 ? Arg(v, 2).Int() : 0;
-    SQInteger end = Nargs(v) > 2 ? Arg(v, 3).Int() : size;
-    if (start < 0) start += size;
-    if (end < 0) end += size;
-    if (start > end) return Err(v, "wrong indexes");
-    if (start < 0 || end > size) return Err(v, "slice out of range");
+    SQInteger start, end;
+    if (const char* error = SliceRange(v, size, start, end)) return Err(v, error);
     return Ret(v, v->NewString(Str(v, 1).substr(size_t(start), size_t(end - start))));
 }
 
@@ -490,10 +526,16 @@ SQInteger string_find(V v) {
     return Ret(v, at == std::string_view::npos ? Value() : Value(SQInteger(at)));
 }
 
+// The string with the characters in [start, end) (default: all of them) changed to one case.
 SQInteger string_case(V v, bool upper) {
     std::string s(Str(v, 1));
-    for (auto& c : s)
-        c = char(upper ? std::toupper((unsigned char)c) : std::tolower((unsigned char)c));
+    SQInteger size = SQInteger(s.size());
+    SQInteger start, end;
+    if (const char* error = SliceRange(v, size, start, end)) return Err(v, error);
+    for (SQInteger i = start; i < end; ++i) {
+        auto c = (unsigned char)s[size_t(i)];
+        s[size_t(i)] = char(upper ? std::toupper(c) : std::tolower(c));
+    }
     return Ret(v, v->NewString(s));
 }
 SQInteger string_tolower(V v) {
@@ -518,7 +560,10 @@ SQInteger string_tofloat(V v) {
     std::string s(Str(v, 1));
     char* end = nullptr;
     double d = std::strtod(s.c_str(), &end);
-    if (end == s.c_str()) return Err(v, "cannot convert the string");
+    // a number starts with a digit or '.' after its sign: "inf" and "nan" are words, not numbers
+    size_t first = s.find_first_not_of(" \t\n\r\f\v+-");
+    bool numeric = first != std::string::npos && (std::isdigit((unsigned char)s[first]) || s[first] == '.');
+    if (end == s.c_str() || !numeric) return Err(v, "cannot convert the string");
     return Ret(v, Value(SQFloat(d)));
 }
 
@@ -800,6 +845,7 @@ Value MakeDelegate(V v, std::initializer_list<Reg> regs) {
 void sqB_registerbaselib(SQVM* v) {
     static const Reg globals[] = {
         {"print", base_print, 2, nullptr},
+        {"dummy", base_dummy, 0, nullptr},
         {"error", base_error, 2, nullptr},
         {"type", base_type, 2, nullptr},
         {"getroottable", base_getroottable, 1, nullptr},
@@ -841,6 +887,7 @@ void sqB_initdelegates(SQSharedState* ss, SQVM* v) {
                                          {"setdelegate", table_setdelegate, 2, ".t|o"},
                                          {"getdelegate", table_getdelegate, 1, "."},
                                          {"filter", table_filter, 2, "tc"},
+                                         {"map", table_map, 2, "tc"},
                                          {"keys", table_keys, 1, "t"},
                                          {"values", table_values, 1, "t"}});
     ss->arrayDelegate = MakeDelegate(v, {{"len", obj_len, 1, "a"},
@@ -869,8 +916,8 @@ void sqB_initdelegates(SQSharedState* ss, SQVM* v) {
                                           {"tostring", obj_tostring, 1, "."},
                                           {"slice", string_slice, -1, "s n  n"},
                                           {"find", string_find, -2, "s s n"},
-                                          {"tolower", string_tolower, 1, "s"},
-                                          {"toupper", string_toupper, 1, "s"},
+                                          {"tolower", string_tolower, -1, "snn"},
+                                          {"toupper", string_toupper, -1, "snn"},
                                           {"weakref", obj_weakref, 1, nullptr}});
     ss->numberDelegate = MakeDelegate(v, {{"tointeger", number_tointeger, 1, "n|b"},
                                           {"tofloat", number_tofloat, 1, "n|b"},

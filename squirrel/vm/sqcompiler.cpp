@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <map>
+
+#include <pthread.h>
 
 #include "sqlexer.h"
 #include "sqopcodes.h"
@@ -53,10 +56,14 @@ struct ExpState {
     bool baseObject = false; // the object on the stack came from `base`
 };
 
+struct NeedsDeeperStack {};
+
 class Compiler {
   public:
-    Compiler(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char* source)
-        : ss_(v->ss), lex_(read, up), source_(ss_->Str(source)) {}
+    Compiler(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char* source, const char* stackFloor,
+             bool mayRetry)
+        : ss_(v->ss), lex_(read, up), source_(ss_->Str(source)), stackFloor_(stackFloor),
+          mayRetry_(mayRetry) {}
 
     Value CompileMain();
     SQLexer& Lexer() { return lex_; }
@@ -114,6 +121,12 @@ class Compiler {
         return s;
     }
     void OptionalSemicolon();
+    // Called where the parser recurses: nesting that would exhaust the stack is an error.
+    void CheckDepth() {
+        if (static_cast<const char*>(__builtin_frame_address(0)) >= stackFloor_) return;
+        if (mayRetry_) throw NeedsDeeperStack{};
+        lex_.Error("script too deeply nested");
+    }
 
     // --- scopes ---------------------------------------------------------------------------
     int32_t DeclareLocal(const std::string& name);
@@ -123,7 +136,7 @@ class Compiler {
     void PopLocalsTo(size_t localCount, bool emit);
 
     // --- statements -----------------------------------------------------------------------
-    void Statement(bool closeFrame = true);
+    void Statement();
     void Block();
     void StatementsUntil(int endTok);
     void IfStatement();
@@ -175,7 +188,9 @@ class Compiler {
     FuncState* fs_ = nullptr;
     int token_ = 0;
     int32_t forcedLine_ = -1; // line recorded for the next instruction instead of the current one
-    std::string enumName_;    // the first operand of the binary chain is already parsed
+    std::string enumName_;    // the enum whose member follows
+    const char* stackFloor_;  // the lowest stack address the parser may reach
+    bool mayRetry_;           // reaching it starts the pass on a deeper stack instead of failing
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -331,7 +346,8 @@ void Compiler::Block() {
 // statement := ';' | block | if | while | dowhile | for | foreach | switch | local | return
 //            | yield | break | continue | function | class | enum | const | try
 //            | 'throw' expression | commaexpr
-void Compiler::Statement(bool) {
+void Compiler::Statement() {
+    CheckDepth();
     switch (token_) {
     case ';':
         Lex();
@@ -852,6 +868,7 @@ void Compiler::Materialize(ExpState& e) {
 // expression := unary assignop expression | binary [ '?' expression ':' expression ]
 // assignop   := '=' | '<-' | '+=' | '-=' | '*=' | '/=' | '%='
 ExpState Compiler::ExpressionState() {
+    CheckDepth();
     ExpState lhs = Unary();
     switch (token_) {
     case '=':
@@ -1007,6 +1024,7 @@ void Compiler::Ternary() {
 // unary := ( '-' | '!' | '~' | 'typeof' | 'clone' | 'resume' ) unary | ( '++' | '--' ) unary
 //        | 'delete' postfix | postfix
 ExpState Compiler::Unary() {
+    CheckDepth();
     ExpState e;
     switch (token_) {
     case '-': {
@@ -1638,18 +1656,112 @@ void Compiler::FunctionBody(const std::string& name, bool lambda) {
 
 } // namespace
 
+namespace {
+
+// The parser recurses once per nesting level. It runs on the caller's stack down to a floor; a
+// script nested deeper than that is compiled again from the start on a thread with a large stack
+// of its own, and only nesting beyond that one is an error.
+constexpr size_t kDeepStackSize = size_t(256) << 20;
+constexpr size_t kStackReserve = size_t(256) << 10; // kept below the floor for callees and errors
+
+const char* StackFloorOfThisThread() {
+    pthread_attr_t attr;
+    void* low = nullptr;
+    size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return nullptr;
+    pthread_attr_getstack(&attr, &low, &size);
+    pthread_attr_destroy(&attr);
+    return size > 2 * kStackReserve ? static_cast<const char*>(low) + kStackReserve : nullptr;
+}
+
+// Hands the source to the lexer and keeps what it read, so that a second pass can read it again.
+struct ReplayReader {
+    SQLEXREADFUNC read;
+    SQUserPointer up;
+    std::string seen;
+    size_t pos = 0;
+    bool replaying = false;
+
+    static SQInteger Read(SQUserPointer p) {
+        auto* r = static_cast<ReplayReader*>(p);
+        if (r->replaying && r->pos < r->seen.size()) return SQInteger((unsigned char)r->seen[r->pos++]);
+        SQInteger c = r->read(r->up);
+        if (c != 0 && !r->replaying) r->seen += char(c);
+        return c;
+    }
+};
+
+struct CompileJob {
+    CompileJob(SQVM* vm, ReplayReader* r, const char* name, bool last)
+        : v(vm), reader(r), sourceName(name), finalPass(last) {}
+
+    SQVM* v;
+    ReplayReader* reader;
+    const char* sourceName;
+    bool finalPass;
+    Value proto;
+    std::string error;
+    SQInteger line = 0;
+    SQInteger column = 0;
+    bool ok = false;
+    bool tooDeep = false;
+    std::exception_ptr failure;
+
+    void Run(const char* stackFloor) {
+        Compiler compiler(v, ReplayReader::Read, reader, sourceName, stackFloor, !finalPass);
+        try {
+            proto = compiler.CompileMain();
+            ok = true;
+        } catch (const SQCompileError& e) {
+            error = e.message;
+            line = compiler.Lexer().line;
+            column = compiler.Lexer().column;
+        } catch (const NeedsDeeperStack&) {
+            tooDeep = true;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+};
+
+void* RunOnDeepStack(void* arg) {
+    static_cast<CompileJob*>(arg)->Run(StackFloorOfThisThread());
+    return nullptr;
+}
+
+// The second pass, on a thread of its own; the calling thread waits for it.
+void RunDeep(CompileJob& job) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, kDeepStackSize);
+    pthread_t thread;
+    bool started = pthread_create(&thread, &attr, RunOnDeepStack, &job) == 0;
+    pthread_attr_destroy(&attr);
+    if (started)
+        pthread_join(thread, nullptr);
+    else
+        job.error = "script too deeply nested";
+}
+
+} // namespace
+
 bool sqP_compilesource(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const char* sourceName, Value& proto,
                        std::string& error, SQInteger& line, SQInteger& column) {
-    Compiler compiler(v, read, up, sourceName);
-    try {
-        proto = compiler.CompileMain();
-        return true;
-    } catch (const SQCompileError& e) {
-        error = e.message;
-        line = compiler.Lexer().line;
-        column = compiler.Lexer().column;
-        return false;
+    thread_local const char* stackFloor = StackFloorOfThisThread();
+    ReplayReader reader{read, up, {}, 0, false};
+    CompileJob job(v, &reader, sourceName, false);
+    job.Run(stackFloor);
+    if (job.tooDeep) {
+        reader.replaying = true;
+        job = CompileJob(v, &reader, sourceName, true);
+        RunDeep(job);
     }
+    if (job.failure) std::rethrow_exception(job.failure);
+    proto = job.proto;
+    error = job.error;
+    line = job.line;
+    column = job.column;
+    return job.ok;
 }
 
 void sqP_dumpproto(const SQFunctionProto* p) {

@@ -528,6 +528,16 @@ void SQVM::Unwind(SQInteger entryFrames) {
     }
 }
 
+// The report comes from the innermost execution, unless a try block in a script caller will catch
+// the error without a native function in between: constructors, `_call` and generators run as if
+// inline, while a native function's call back into script code reports what fails in it.
+bool SQVM::CaughtFurtherOut() const {
+    if (traps.empty()) return false;
+    for (size_t k = traps.back().frame + 1; k < frames.size(); ++k)
+        if (frames[k].native) return false;
+    return true;
+}
+
 void SQVM::Execute(SQInteger entryFrames) {
     for (;;) {
         try {
@@ -773,8 +783,8 @@ void SQVM::Execute(SQInteger entryFrames) {
                 case OP_INSTANCEOF: {
                     if (stack[top - 1]._type != OT_CLASS)
                         Raise("cannot apply instanceof between a " +
-                              std::string(sqV_typename(stack[top - 2]._type)) + " and a " +
-                              sqV_typename(stack[top - 1]._type));
+                              std::string(sqV_typename(stack[top - 1]._type)) + " and a " +
+                              sqV_typename(stack[top - 2]._type));
                     bool r = InstanceOf(stack[top - 2], stack[top - 1]);
                     Pop(2);
                     stack[top++] = Value(r);
@@ -1103,10 +1113,7 @@ void SQVM::Execute(SQInteger entryFrames) {
                 errorReported = false;
                 continue;
             }
-            // like upstream, the report comes from the innermost execution without a try block
-            // generators run inline in upstream: a try block anywhere below catches silently
-            bool inlineRun = frames.size() > size_t(entryFrames) && frames[size_t(entryFrames)].generator;
-            if (raiseErrors && !errorReported && (!inlineRun || traps.empty())) CallErrorHandler();
+            if (raiseErrors && !errorReported && !CaughtFurtherOut()) CallErrorHandler();
             Unwind(entryFrames);
             throw;
         } catch (const std::bad_alloc&) {

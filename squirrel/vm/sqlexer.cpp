@@ -468,6 +468,15 @@ int SQLexer::ReadString(int delimiter, bool verbatim) {
     return TK_STRING_LITERAL;
 }
 
+// Digits beyond the integer's range wrap modulo 2^64, digit by digit, as scripts written for
+// upstream's builds expect (9223372036854775808 is the most negative integer).
+static SQInteger WrappedInteger(const std::string& digits, unsigned base) {
+    uint64_t value = 0;
+    for (char c : digits)
+        value = value * base + uint64_t(c - '0');
+    return SQInteger(value);
+}
+
 int SQLexer::ReadNumber() {
     std::string digits;
     int first = current_;
@@ -488,7 +497,7 @@ int SQLexer::ReadNumber() {
             digits += char(current_);
             Next();
         }
-        ival = SQInteger(std::strtoull(digits.c_str(), nullptr, 8));
+        ival = WrappedInteger(digits, 8);
         return TK_INTEGER;
     }
     digits += char(first);
@@ -513,6 +522,6 @@ int SQLexer::ReadNumber() {
         fval = SQFloat(std::strtod(digits.c_str(), nullptr));
         return TK_FLOAT;
     }
-    ival = SQInteger(std::strtoull(digits.c_str(), nullptr, 10));
+    ival = WrappedInteger(digits, 10);
     return TK_INTEGER;
 }

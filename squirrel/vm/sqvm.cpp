@@ -409,7 +409,7 @@ bool SQVM::GetSlot(const Value& obj, const Value& key, Value& out, int flags) {
             }
             break;
         }
-        if (GetDelegated(obj, key, out)) return true;
+        if (!(flags & kGetRaw) && GetDelegated(obj, key, out)) return true; // `in` sees no delegate
         break;
     }
     case OT_INSTANCE: {
@@ -525,6 +525,12 @@ void SQVM::NewSlot(const Value& obj, const Value& key, const Value& val, bool is
         NewMember(obj.As<SQClass>(), key, val, Value(), isStatic);
         return;
     case OT_INSTANCE:
+        if (!raw) {
+            Value ignored;
+            Push(key);
+            Push(val);
+            if (CallMeta(obj, MT_NEWSLOT, 3, ignored)) return;
+        }
         Raise("class instances do not support the new slot operator");
     default:
         Raise("indexing " + std::string(TypeName(obj._type)) + " with " + TypeName(key._type));

@@ -155,6 +155,7 @@ struct SQVM : SQObjectBase {
     SQOuter* FindOuter(SQInteger idx);
     void Unwind(SQInteger entryFrames);
     void CallErrorHandler();
+    bool CaughtFurtherOut() const;
     bool Suspend();
 };
 

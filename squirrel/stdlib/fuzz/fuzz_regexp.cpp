@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view pattern(reinterpret_cast<const char*>(data + 1), patternLength);
     std::string_view text(reinterpret_cast<const char*>(data + 1 + patternLength), size - 1 - patternLength);
     if (text.size() > 4096) text = text.substr(0, 4096);
-    std::string error;
+    const char* error = nullptr;
     auto rex = sqstd::Regex::Compile(pattern, error);
     if (!rex) return 0;
     std::vector<sqstd::RexSpan> spans;
