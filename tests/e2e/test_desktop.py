@@ -194,6 +194,15 @@ class DesktopTest(unittest.TestCase):
                     return rects, (left, top), pixel
         raise AssertionError("the shape changed during every grab")
 
+    def test_no_clear_colour_pixel_inside_the_shape(self):
+        with Desktop(tray=False) as d:
+            m, w = self.start_ticker(d)  # its mask is half the window's size, cut in 2 x 2 steps
+            with m:
+                rects, (left, top), pixel = self.stable_picture(d, w)
+                inside = [(x, y) for rx, ry, rw, rh in rects for y in range(ry, ry + rh) for x in range(rx, rx + rw)]
+                black = [(x, y) for x, y in inside if pixel(x - left, y - top) == (0, 0, 0)]
+                self.assertEqual(black, [], f"{len(black)} of {len(inside)} pixels show the clear colour")
+
     def test_translucent_under_a_compositor_with_the_input_shape_cutting_clicks(self):
         with Desktop(tray=False) as d:
             compositor = start_compositor(d)
