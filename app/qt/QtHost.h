@@ -46,6 +46,7 @@ class QtHost : public QObject, public MzHost {
   private:
     template <typename F>
     void OnGuiThread(F&& f);
+    void WatchScreens();
     void UpdateWorkArea();
     void StartDesktopWatch();
     void OnObscured(bool obscured);
@@ -60,6 +61,8 @@ class QtHost : public QObject, public MzHost {
     std::uint64_t m_menuVersion = ~std::uint64_t{0};
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<QtDesktopWatch> m_desktopWatch;
+    // Where the characters were last drawn (screen coordinates), for the full-screen check.
+    QRect m_charactersArea;
     QTimer m_pollTimer;
     std::atomic<int> m_workX{0}, m_workY{0}, m_workWidth{0}, m_workHeight{0};
 };

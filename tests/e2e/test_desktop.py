@@ -14,7 +14,7 @@ import time
 import unittest
 
 from desktop import Desktop, stop, tools_present, wait_for
-from test_host import APP_NAME, EXIT, FOLDERS, MASCOT, Mascot, nonzero
+from test_host import APP_NAME, EXIT, FOLDERS, MASCOT, Mascot, nonzero, wait_frames
 
 BUILD_DIR = os.environ.get("MZ_BUILD_DIR")
 TICKER = "E2E Ticker"
@@ -234,6 +234,44 @@ class DesktopTest(unittest.TestCase):
                     self.assertIsNone(m.proc.poll())
             finally:
                 stop(compositor)
+
+    def drag(self, d, w, to_x):
+        """Catches the character by its middle and drags it sideways to `to_x`; its new centre."""
+        x, y, width, height = d.shape_extents(w)
+        cx, cy = x + width // 2, y + height // 2
+        d.xdotool("mousemove", cx, cy, "mousedown", "1")
+        wait_frames(d, w)  # the press is sampled with the cursor still on it
+        for step in range(1, 11):
+            d.xdotool("mousemove", cx + (to_x - cx) * step // 10, cy)
+            time.sleep(0.03)
+        centre = lambda: (lambda e: e[0] + e[2] // 2 if nonzero(e) else None)(d.shape_extents(w))
+        wait_for(lambda: abs(centre() - to_x) < 60, timeout=10, what=f"the character to follow to x {to_x}")
+        d.xdotool("mouseup", "1")
+        return centre()
+
+    def test_two_monitors_one_window_across_and_a_character_dragged_over(self):
+        with Desktop(width=2560, height=800, tray=False) as d:
+            d.run(["xrandr", "--setmonitor", "left", "1280/340x800/210+0+0", "screen"], check=True)
+            d.run(["xrandr", "--setmonitor", "right", "1280/340x800/210+1280+0", "none"], check=True)
+            m, w = self.start_ticker(d)
+            with m:
+                info = d.info(w)
+                self.assertEqual((info["x"], info["y"], info["width"], info["height"]), (0, 0, 2560, 800))
+                self.assertGreater(self.drag(d, w, 2000), 1280 + 100)  # onto the right monitor
+                self.assertLess(self.drag(d, w, 500), 1280 - 100)  # and back onto the left one
+                # A full-screen window on the other monitor leaves the character alone.
+                other = d.spawn(["xmessage", "-name", "fullscreen-app", "-geometry", "+1500+100", "full screen"])
+                try:
+                    x = wait_for(lambda: d.windows(classname="fullscreen-app"), what="the other window")[0]
+                    d.xdotool("windowactivate", "--sync", x)
+                    set_fullscreen(d.env["DISPLAY"], x, True)
+                    wait_for(lambda: "_NET_WM_STATE_FULLSCREEN" in d.net_wm_state(x), what="full screen")
+                    time.sleep(0.6)
+                    self.assertIsNotNone(nonzero(d.shape_extents(w)))
+                    self.assertEqual(d.info(x)["x"], 1280)
+                finally:
+                    stop(other)
+                self.assertIsNone(m.proc.poll())
 
     def test_on_every_workspace(self):
         with Desktop(tray=False) as d, Mascot(d) as m:
