@@ -273,6 +273,22 @@ class DesktopTest(unittest.TestCase):
                     stop(other)
                 self.assertIsNone(m.proc.poll())
 
+    def test_device_pixels_at_scale_two(self):
+        """A scale factor of 2 (a high-density screen) must not halve the picture: window, render,
+        mask and shape stay in device pixels."""
+        shapes = []
+        for scale in ({}, {"QT_ENABLE_HIGHDPI_SCALING": "1", "QT_SCALE_FACTOR": "2"}):
+            with Desktop(tray=False) as d:
+                d.env.update(scale)
+                m = Mascot(d, "walker")
+                with m:
+                    w = wait_for(lambda: d.windows(name="E2E Walker"), timeout=30, what="the main window")[0]
+                    shapes.append(wait_for(lambda: nonzero(d.shape_extents(w)), timeout=20, what="the shape"))
+                    info = d.info(w)
+                    self.assertEqual((info["width"], info["height"]), (d.width, d.height), scale)
+        for a, b in zip(*shapes):
+            self.assertLess(abs(a - b), 4, shapes)
+
     def test_on_every_workspace(self):
         with Desktop(tray=False) as d, Mascot(d) as m:
             w = m.main_window()
