@@ -9,8 +9,14 @@
 #include "MzActor.h"
 #include "MzFrame.h"
 
+#include <cstdint>
+
 class Camera2DActor : public MzActor {
   public:
+    // Registration values with the actor manager: before the user interface and the mascots.
+    static constexpr std::uint8_t kOrder = 30;
+    static constexpr std::uint8_t kSubOrder = 128;
+
     void Update() override;
 
     MzCamera camera;

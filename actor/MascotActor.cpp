@@ -17,7 +17,6 @@ namespace {
 // Bit 0 of the model's flags: the model stands in the model draw list.
 constexpr std::uint32_t kModelInDrawList = 1;
 
-constexpr const char* kClassName = "cpp_Mascot";
 constexpr const char* kPushFailed = "Push(): could not create INSTANCE (check registration name)";
 
 // The address of this object is the type tag of cpp_Mascot.

@@ -21,6 +21,8 @@
 
 class MascotActor : public MzActor, public MzCatchable {
   public:
+    // The script class whose instances stand for mascots.
+    static constexpr const char* kClassName = "cpp_Mascot";
     // Registration values with the actor manager.
     static constexpr std::uint8_t kOrder = 60;
     static constexpr std::uint8_t kSubOrder = 128;

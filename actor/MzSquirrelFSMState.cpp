@@ -33,6 +33,7 @@ std::int32_t MzCallStateFunction(const MzSquirrelValue& stateObject, const MzSqu
                                  const char* name, bool wantResult) {
     HSQUIRRELVM vm = stateObject.GetVM();
     if (stateObject.GetKind() != MzSquirrelValue::Kind::Object || vm == nullptr) return 1;
+    MzScriptCall call;
     const SQInteger top = sq_gettop(vm);
     stateObject.Push(vm);
     sq_pushstring(vm, name, -1);

@@ -20,29 +20,29 @@ Vector4 Ndc(std::int32_t x, std::int32_t y) {
 } // namespace
 
 MzCatchable* UserInterface::Mascot() const {
-    if (object == nullptr || g_actorManager == nullptr) return nullptr;
-    return dynamic_cast<MzCatchable*>(g_actorManager->Find(object->actorId));
+    if (object == nullptr || m_context.actors == nullptr) return nullptr;
+    return dynamic_cast<MzCatchable*>(m_context.actors->Find(object->actorId));
 }
 
 void UserInterface::DropRemovedObject() {
     if (object == nullptr) return;
-    const bool alive =
-        g_objectManager != nullptr && g_objectManager->Contains(object) && object->actorId == m_objectActorId;
+    const bool alive = m_context.objects != nullptr && m_context.objects->Contains(object) &&
+                       object->actorId == m_objectActorId;
     if (!alive) object = nullptr;
 }
 
 void UserInterface::CallCatch() const {
     MzCatchable* mascot = Mascot();
-    if (mascot != nullptr && !g_paused) mascot->CallCatch();
+    if (mascot != nullptr && !Paused()) mascot->CallCatch();
 }
 
 void UserInterface::CallRelease() const {
     MzCatchable* mascot = Mascot();
-    if (mascot != nullptr && !g_paused) mascot->CallRelease();
+    if (mascot != nullptr && !Paused()) mascot->CallRelease();
 }
 
 bool UserInterface::UpdateTurning(std::int32_t x, std::int32_t y) {
-    const bool middleHeld = g_input->IsHeld(MzInput::kMiddle);
+    const bool middleHeld = m_context.input->IsHeld(MzMouseState::kMiddle);
     if (state == kTurning) {
         if (middleHeld) {
             if (MzCatchable* mascot = Mascot()) {
@@ -56,8 +56,8 @@ bool UserInterface::UpdateTurning(std::int32_t x, std::int32_t y) {
         object = nullptr;
         state = kIdle;
     }
-    if (!middleHeld || g_objectManager == nullptr) return false;
-    MzObject* hit = g_objectManager->HitTest(ScreenToNdcX(x), ScreenToNdcY(y));
+    if (!middleHeld || m_context.objects == nullptr) return false;
+    MzObject* hit = HitTest(x, y);
     if (hit == nullptr) return true;
     state = kTurning;
     object = hit;
@@ -74,7 +74,7 @@ bool UserInterface::UpdateTurning(std::int32_t x, std::int32_t y) {
 
 // The grabbed point and the anchor of the drag, on the horizontal plane through the grabbed point.
 void UserInterface::Grab(MzObject* hit, std::int32_t x, std::int32_t y) {
-    const MzGrpDevice& device = g_graphics->device;
+    const MzGrpDevice& device = m_context.graphics->device;
     const Vector4 position = Translation(*hit->transform);
     Vector4 grabbed;
     device.UnprojectOnPlaneZ(Ndc(x, y), &grabbed, position.z);
@@ -88,7 +88,7 @@ void UserInterface::Grab(MzObject* hit, std::int32_t x, std::int32_t y) {
 
 // Moves the object so that the grabbed point follows the cursor, kept inside the visible screen.
 void UserInterface::Drag(std::int32_t x, std::int32_t y) {
-    const MzGrpDevice& device = g_graphics->device;
+    const MzGrpDevice& device = m_context.graphics->device;
     Vector4 q;
     device.UnprojectOnPlaneY(&q, Ndc(x, y), grabOffset.y);
     Matrix4x4 m = *object->transform;
@@ -109,29 +109,33 @@ void UserInterface::Drag(std::int32_t x, std::int32_t y) {
     lastY = y;
 }
 
+MzObject* UserInterface::HitTest(std::int32_t x, std::int32_t y) const {
+    return m_context.objects != nullptr ? m_context.objects->HitTest(ScreenToNdcX(x), ScreenToNdcY(y))
+                                        : nullptr;
+}
+
 void UserInterface::Update() {
-    if (g_input == nullptr || g_graphics == nullptr) return;
+    if (m_context.input == nullptr || m_context.graphics == nullptr) return;
+    const MzInput& input = *m_context.input;
     DropRemovedObject();
-    const std::int32_t x = g_input->x;
-    const std::int32_t y = g_input->y;
+    const std::int32_t x = input.x;
+    const std::int32_t y = input.y;
     if (UpdateTurning(x, y)) return;
 
-    if (g_input->WasReleased(MzInput::kLeft)) {
+    if (input.WasReleased(MzMouseState::kLeft)) {
         if (state == kDragging && object != nullptr) CallRelease();
         object = nullptr;
         state = kIdle;
         return;
     }
-    if (g_input->WasPressed(MzInput::kLeft)) {
+    if (input.WasPressed(MzMouseState::kLeft)) {
         state = kPressed;
         pressX = lastX = x;
         pressY = lastY = y;
-        MzObject* hit =
-            g_objectManager != nullptr ? g_objectManager->HitTest(ScreenToNdcX(x), ScreenToNdcY(y)) : nullptr;
-        if (hit != nullptr) Grab(hit, x, y);
+        if (MzObject* hit = HitTest(x, y)) Grab(hit, x, y);
         return;
     }
-    if (!g_input->IsHeld(MzInput::kLeft)) return;
+    if (!input.IsHeld(MzMouseState::kLeft)) return;
     if (state == kPressed && (x != pressX || y != pressY)) {
         if (object != nullptr) CallCatch();
         state = kDragging;

@@ -10,7 +10,23 @@
 #include "MzMath.h"
 #include "MzObject.h"
 
+#include <atomic>
 #include <cstdint>
+
+class MzActorManager;
+class MzGraphics;
+class MzInput;
+
+// What the actor works with, handed in when it is created. A frame without input or graphics does
+// nothing; without actors or objects nothing can be caught.
+struct UserInterfaceContext {
+    const MzInput* input = nullptr;
+    const MzGraphics* graphics = nullptr;
+    MzActorManager* actors = nullptr;
+    MzObjectManager* objects = nullptr;
+    // No callback runs while it is set.
+    const std::atomic<bool>* paused = nullptr;
+};
 
 class UserInterface : public MzActor {
   public:
@@ -22,6 +38,12 @@ class UserInterface : public MzActor {
     static constexpr float kScaleFactor = 5.0f;
     static constexpr float kMinScale = 0.1f;
     static constexpr float kMaxScale = 10.0f;
+
+    // Registration values with the actor manager: after the 2D camera, before the mascots.
+    static constexpr std::uint8_t kOrder = 60;
+    static constexpr std::uint8_t kSubOrder = 0;
+
+    explicit UserInterface(const UserInterfaceContext& context) : m_context(context) {}
 
     void Update() override;
 
@@ -47,6 +69,10 @@ class UserInterface : public MzActor {
     bool UpdateTurning(std::int32_t x, std::int32_t y);
     void Grab(MzObject* hit, std::int32_t x, std::int32_t y);
     void Drag(std::int32_t x, std::int32_t y);
+    MzObject* HitTest(std::int32_t x, std::int32_t y) const;
+    bool Paused() const { return m_context.paused != nullptr && *m_context.paused; }
+
+    UserInterfaceContext m_context;
 
     // Id of the caught object's actor when it was caught.
     std::int32_t m_objectActorId = 0;

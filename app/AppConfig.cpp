@@ -8,11 +8,12 @@
 
 namespace {
 
-// A float world size and whether config.nut gave it (anything but missing or null counts).
+// A float world size and whether config.nut gave it as a number. A value of the wrong type is
+// reported and counts as missing, so the side follows the window instead of collapsing to 0.
 float ReadWorldSize(const char* name, bool& given) {
-    float size = MzSquirrel::GetFloat(name, 0.0f);
-    given = !MzSquirrel::IsNull();
-    return size;
+    float size = MzSquirrel::GetFloat(name, std::numeric_limits<float>::quiet_NaN());
+    given = !std::isnan(size);
+    return given ? size : 0.0f;
 }
 
 // (size, or the window's when 0) × scale, truncated towards zero and kept within the integer range.

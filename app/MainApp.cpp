@@ -35,9 +35,10 @@ MainApp::~MainApp() {
     m_popupMenu.Release();
 }
 
-void MainApp::LoadConfig() {
-    m_engine.LoadConfig();
+bool MainApp::LoadConfig() {
+    bool loaded = m_engine.LoadConfig();
     name = m_engine.AppName();
+    return loaded;
 }
 
 void MainApp::Start(MzHost* newHost) {
@@ -56,7 +57,7 @@ void MainApp::Start(MzHost* newHost) {
 
 void MainApp::InitFrameCycle() {
     if (!m_engine.StartGraphics(ClientRect())) {
-        quit = true;
+        Fail();
         return;
     }
     m_graphicsReady = true;
@@ -67,13 +68,13 @@ void MainApp::Update() {
     if (!m_startupScriptRun) {
         m_startupScriptRun = true;
         if (!m_engine.RunStartupScript()) {
-            quit = true;
+            Fail();
             return;
         }
     }
     RunQueuedCommands();
     if (m_resetRequested.exchange(false) && !m_engine.ResetGraphics(ClientRect())) {
-        quit = true;
+        Fail();
         return;
     }
     if (auto elapsed = m_clock.Tick(timeSource()); elapsed && !m_suspended) RunFrame(*elapsed);

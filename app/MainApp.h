@@ -41,9 +41,8 @@ class MainApp : public MzApp {
     explicit MainApp(MzAppEngine& engine);
     ~MainApp() override;
 
-    // Main thread: configuration and name. A failed config.nut leaves the defaults; the missing
-    // start-up script then stops the system on the first tick.
-    void LoadConfig();
+    // Main thread: configuration and name; false when config.nut could not be run (reported).
+    bool LoadConfig();
     // Main thread, before Start: the autostart entry the menu's "自動起動" item writes and removes.
     void SetAutostart(MzAutostart* autostart) { m_autostart = autostart; }
     // Main thread, once the host's window, tray icon and menu exist: topmost, not paused, running.

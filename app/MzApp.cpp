@@ -29,6 +29,9 @@ void MzApp::OnSize(int newWidth, int newHeight) {
     height = newHeight;
 }
 
+// The main window never takes the keyboard focus, so it is not the active window even while the
+// user drags: losing activation (another window, an error box, a workspace switch) lets go of the
+// buttons, so the frame sees their release, and the mouse stays enabled.
 void MzApp::OnActivate(bool active) {
-    mouse.active = active;
+    if (!active) mouse.ReleaseAll();
 }

@@ -21,7 +21,7 @@ class MzApp {
     virtual void ClearTopmost();
 
     // Window events, GUI thread. Buttons record their state for the input system; the window
-    // holds the mouse grab while any button is down.
+    // holds the mouse grab while any button is down. Deactivation releases every button.
     virtual void OnButton(MzMouseState::Button button, bool down);
     virtual void OnCursor(int screenX, int screenY);
     virtual void OnMove(int x, int y);
@@ -32,6 +32,13 @@ class MzApp {
     std::atomic<bool> running{false};
     // Stop requested; never cleared.
     std::atomic<bool> quit{false};
+    // The system stopped because it could not go on (graphics, start-up script): the exit status
+    // says so.
+    std::atomic<bool> failed{false};
+    void Fail() {
+        failed = true;
+        quit = true;
+    }
 
     std::string name;
     std::atomic<int> x{0};

@@ -1,6 +1,5 @@
 #include "UserPopupMenuManager.h"
 
-#include "MenuResource.h"
 #include "MzLog.h"
 
 UserPopupMenuManager::~UserPopupMenuManager() {
@@ -29,8 +28,8 @@ void UserPopupMenuManager::Add(int index, const std::optional<std::string>& text
     }
     if (m_count == 0) m_menu->InsertSeparatorBefore(mz::menu::kPause);
     MzMenuItem item{mz::menu::kUserBase + index, text.value_or(""), !text.has_value(), false};
-    // Position 0 is the first fixed command and 1 its separator; items follow in order of adding.
-    m_menu->InsertAt(m_count + 2, std::move(item));
+    // Items follow in order of adding.
+    m_menu->InsertAt(mz::menu::kUserFirstPosition + m_count, std::move(item));
     m_used[index] = true;
     m_functions[index] = std::move(function);
     ++m_count;
@@ -44,7 +43,8 @@ void UserPopupMenuManager::Remove(int index) {
     m_used[index] = false;
     m_functions[index] = nullptr;
     --m_count;
-    if (m_count == 0) m_menu->DeleteAt(2);
+    // The separator added with the first item now stands where the items began.
+    if (m_count == 0) m_menu->DeleteAt(mz::menu::kUserFirstPosition);
 }
 
 void UserPopupMenuManager::RemoveAll() {

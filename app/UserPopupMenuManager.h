@@ -1,4 +1,4 @@
-// The script-defined items of the pop-up menu: up to 128, each with an optional script function.
+// The script-defined items of the pop-up menu: up to kUserCount, each with an optional script function.
 //
 // Items stand between the first separator of the menu and the pause command, in the order they were
 // added; while at least one exists, one more separator stands between the last item and the pause
@@ -6,6 +6,7 @@
 // by the host before the next frame, so the functions only ever run where the script VM lives.
 #pragma once
 
+#include "MenuResource.h"
 #include "MzPopupMenu.h"
 
 #include <array>
@@ -34,7 +35,7 @@ class UserPopupMenuManager {
     int Count() const { return m_count; }
 
   private:
-    static constexpr int kCount = 128;
+    static constexpr int kCount = mz::menu::kUserCount;
     static bool IsValidIndex(int index);
 
     MzPopupMenu* m_menu = nullptr;

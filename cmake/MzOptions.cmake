@@ -12,3 +12,8 @@ if(MZ_SANITIZE)
   add_compile_options(-fsanitize=${MZ_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${MZ_SANITIZE})
 endif()
+
+if(MZ_FUZZ)
+  # Coverage instrumentation everywhere; the fuzz preset adds the address and undefined sanitizers.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

@@ -37,6 +37,9 @@ class Document {
 
     // Root of the visual scene that `scene/instance_visual_scene` names, or null.
     const Node* SceneRoot() const { return sceneRoot_; }
+    // `asset/up_axis` (Y when absent) and `asset/unit` in metres (1 when absent or invalid).
+    UpAxis Up() const { return upAxis_; }
+    float UnitMeters() const { return unitMeters_; }
     const std::vector<std::string>& Diagnostics() const { return diagnostics_; }
 
     const Node* FindNode(std::string_view id) const { return Find(nodeIds_, id); }
@@ -75,6 +78,8 @@ class Document {
     IdMap<Effect> effectIds_;
     IdMap<Image> imageIds_;
     const Node* sceneRoot_ = nullptr;
+    UpAxis upAxis_ = UpAxis::Y;
+    float unitMeters_ = 1;
     std::vector<std::string> diagnostics_;
 };
 

@@ -1,8 +1,9 @@
 // Builds a Document from the libxml2 tree of a COLLADA file.
 //
 // The libraries are read in dependency order (images, effects, materials, geometries,
-// controllers, visual scenes, animations, scene) so that every reference can be resolved
-// the moment it is read. Element names are compared without namespaces.
+// controllers, nodes, visual scenes, animations, scene) so that every reference can be resolved
+// the moment it is read; only references between nodes (`instance_node`, `skeleton`) wait until
+// all nodes are read. Element names are compared without namespaces.
 #include "ColladaDocument.h"
 #include "ColladaText.h"
 
@@ -10,6 +11,7 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -144,13 +146,15 @@ class Loader {
 
     bool Build(const xmlNode* root) {
         if (!root || !Is(root, "COLLADA")) return Fail("not a COLLADA document");
-        const char* order[] = {"library_images",     "library_effects",     "library_materials",
-                               "library_geometries", "library_controllers", "library_visual_scenes",
-                               "library_animations"};
+        if (const xmlNode* asset = Child(root, "asset")) ReadAsset(asset);
+        const char* order[] = {"library_images",      "library_effects", "library_materials",
+                               "library_geometries",  "library_controllers", "library_nodes",
+                               "library_visual_scenes", "library_animations"};
         for (const char* lib : order)
             for (const xmlNode* e : Elements{root})
                 if (Is(e, lib)) ReadLibrary(lib, e);
         ResolveControllerSources();
+        ResolveNodeReferences();
         BindChannels();
         if (const xmlNode* scene = Child(root, "scene"))
             if (const xmlNode* ivs = Child(scene, "instance_visual_scene"))
@@ -164,6 +168,18 @@ class Loader {
     }
 
   private:
+    void ReadAsset(const xmlNode* asset) {
+        if (const xmlNode* up = Child(asset, "up_axis")) {
+            std::string_view axis = Trim(Text(up, scratch_));
+            doc_.upAxis_ = axis == "X_UP" ? UpAxis::X : axis == "Z_UP" ? UpAxis::Z : UpAxis::Y;
+        }
+        if (const xmlNode* unit = Child(asset, "unit")) {
+            floats_.clear();
+            AppendFloats(Attr(unit, "meter"), floats_);
+            if (floats_.size() == 1 && std::isfinite(floats_[0]) && floats_[0] > 0) doc_.unitMeters_ = floats_[0];
+        }
+    }
+
     void Warn(const xmlNode* n, const std::string& what) {
         if (doc_.diagnostics_.size() > 100) return;
         if (!n) return doc_.diagnostics_.push_back(what);
@@ -195,6 +211,8 @@ class Loader {
                 ReadGeometry(c);
             else if (lib == "library_controllers" && Is(c, "controller"))
                 ReadController(c);
+            else if (lib == "library_nodes" && Is(c, "node"))
+                ReadNode(c, nullptr);
             else if (lib == "library_visual_scenes" && Is(c, "visual_scene"))
                 ReadVisualScene(c);
             else if (lib == "library_animations" && Is(c, "animation"))
@@ -251,7 +269,10 @@ class Loader {
         ReadParams(p, params);
         for (const auto& [sid, surfaceSid] : params.samplers)
             profile.samplers.push_back(MakeSampler(sid, surfaceSid, params));
-        if (const xmlNode* technique = Child(p, "technique")) ReadTechnique(technique, profile);
+        if (const xmlNode* technique = Child(p, "technique")) {
+            ReadTechnique(technique, profile);
+            AddDirectTextures(technique, params, profile);
+        }
         ReadSpecLevelExtras(p, profile);
         return profile;
     }
@@ -291,6 +312,22 @@ class Loader {
             }
         }
         ReadSpecLevelExtras(technique, profile);
+    }
+
+    // A colour's `texture` that names no sampler but a surface or an image directly (as several
+    // exporters write it) becomes a sampler of its own, after the declared ones.
+    void AddDirectTextures(const xmlNode* technique, const Params& params, CommonProfile& profile) {
+        for (const xmlNode* shader : Elements{technique})
+            for (const xmlNode* c : Elements{shader}) {
+                const xmlNode* texture = Child(c, "texture");
+                if (!texture) continue;
+                std::string name(Attr(texture, "texture"));
+                auto declared = [&](const Sampler& s) { return s.sid == name; };
+                if (name.empty() || std::any_of(profile.samplers.begin(), profile.samplers.end(), declared))
+                    continue;
+                Sampler s = MakeSampler(name, name, params);
+                if (!s.images.empty()) profile.samplers.push_back(std::move(s));
+            }
     }
 
     Color ReadColor(const xmlNode* e) {
@@ -417,14 +454,15 @@ class Loader {
                     {semantic == "VERTEX" ? "POSITION" : std::string(semantic), offset, inputSet, src});
             }
         }
-        if (kind != PrimitiveKind::Polygons) return set;
+        if (kind != PrimitiveKind::Polygons && kind != PrimitiveKind::TriStrips && kind != PrimitiveKind::TriFans)
+            return set;
         if (maxOffset >= kMaxInputOffset) {
             Warn(e, "input offset out of range; polygon set left empty");
             set.inputs.clear();
             return set;
         }
         set.indexStride = maxOffset + 1;
-        if (Is(e, "polygons"))
+        if (kind != PrimitiveKind::Polygons || Is(e, "polygons"))
             ReadPolygonFaces(e, set);
         else
             ReadFaceList(e, set);
@@ -432,7 +470,8 @@ class Loader {
         return set;
     }
 
-    // `polygons`: one face per `p` (a `ph` contributes its outer `p`; holes are not cut).
+    // `polygons`, `tristrips`, `trifans`: one face (strip, fan) per `p`; a `ph` contributes its
+    // outer `p`, holes are not cut.
     void ReadPolygonFaces(const xmlNode* e, PolygonSet& set) {
         for (const xmlNode* c : Elements{e}) {
             const xmlNode* p = Is(c, "p") ? c : (Is(c, "ph") ? Child(c, "p") : nullptr);
@@ -505,12 +544,43 @@ class Loader {
                 const Source* s = ReadSource(c);
                 sources.emplace(s->id, s);
             }
+        if (const xmlNode* bsm = Child(skinNode, "bind_shape_matrix")) skin.bindShape = ReadMatrix(bsm);
+        const Source* inverseBind = nullptr;
         if (const xmlNode* joints = Child(skinNode, "joints"))
-            for (const xmlNode* in : Elements{joints})
-                if (Is(in, "input") && Attr(in, "semantic") == "JOINT")
-                    if (const Source* s = FindSource(sources, Attr(in, "source"), in))
-                        skin.jointNames = s->names;
+            for (const xmlNode* in : Elements{joints}) {
+                if (!Is(in, "input")) continue;
+                std::string_view semantic = Attr(in, "semantic");
+                if (semantic == "JOINT") {
+                    if (const Source* s = FindSource(sources, Attr(in, "source"), in)) skin.jointNames = s->names;
+                } else if (semantic == "INV_BIND_MATRIX") {
+                    inverseBind = FindSource(sources, Attr(in, "source"), in);
+                }
+            }
+        if (inverseBind) ReadInverseBindMatrices(*inverseBind, skin);
         if (const xmlNode* vw = Child(skinNode, "vertex_weights")) ReadVertexWeights(vw, sources, skin);
+    }
+
+    Matrix4 ReadMatrix(const xmlNode* e) {
+        floats_.clear();
+        AppendFloats(Text(e, scratch_), floats_);
+        Matrix4 m;
+        if (floats_.size() == 16)
+            std::copy(floats_.begin(), floats_.end(), m.m.begin());
+        else
+            Warn(e, "matrix with " + std::to_string(floats_.size()) + " values read as the identity");
+        return m;
+    }
+
+    // One matrix per joint, or none when the source holds fewer than the joints.
+    void ReadInverseBindMatrices(const Source& source, Skin& skin) {
+        if (source.floats.size() < skin.jointNames.size() * 16) {
+            Warn(nullptr, "inverse bind matrices fewer than the joints: " + source.id);
+            return;
+        }
+        skin.inverseBindMatrices.resize(skin.jointNames.size());
+        for (size_t j = 0; j < skin.jointNames.size(); ++j)
+            std::copy_n(source.floats.begin() + static_cast<std::ptrdiff_t>(j * 16), 16,
+                        skin.inverseBindMatrices[j].m.begin());
     }
 
     void ReadVertexWeights(const xmlNode* vw, const SourceMap& sources, Skin& skin) {
@@ -582,6 +652,7 @@ class Loader {
         n.id = Attr(e, "id");
         n.name = Attr(e, "name");
         if (n.name.empty()) n.name = n.id;
+        n.sid = Attr(e, "sid");
         n.isJoint = Attr(e, "type") == "JOINT";
         Register(doc_.nodeIds_, n, n.id);
         for (const xmlNode* c : Elements{e}) {
@@ -632,14 +703,38 @@ class Loader {
         } else if (Is(e, "instance_controller")) {
             inst.kind = InstanceKind::Controller;
             inst.controller = Find(doc_.controllerIds_, inst.url, "controller");
+            for (const xmlNode* sk : Elements{e})
+                if (Is(sk, "skeleton")) inst.skeletonUrls.emplace_back(Text(sk, scratch_));
+        } else if (Is(e, "instance_node")) {
+            inst.kind = InstanceKind::Node; // resolved once every node is read
         }
         if (const xmlNode* bm = Child(e, "bind_material"))
             if (const xmlNode* tc = Child(bm, "technique_common"))
                 for (const xmlNode* im : Elements{tc})
                     if (Is(im, "instance_material"))
-                        if (const Material* m = Find(doc_.materialIds_, Attr(im, "target"), "material"))
+                        if (const Material* m = Find(doc_.materialIds_, Attr(im, "target"), "material")) {
                             inst.materials.push_back(m);
+                            inst.symbols.emplace_back(Attr(im, "symbol"));
+                        }
         return inst;
+    }
+
+    void ResolveNodeReferences() {
+        for (Node& n : doc_.nodes_)
+            for (Instance& inst : n.instances) {
+                if (inst.kind == InstanceKind::Node) inst.node = Find(doc_.nodeIds_, inst.url, "node");
+                for (const std::string& url : inst.skeletonUrls) {
+                    std::string_view trimmed = Trim(url);
+                    if (const Node* root = Find(doc_.nodeIds_, trimmed, "skeleton")) inst.skeletons.push_back(root);
+                }
+            }
+    }
+
+    static std::string_view Trim(std::string_view text) {
+        const char* space = " \t\r\n";
+        size_t b = text.find_first_not_of(space);
+        if (b == std::string_view::npos) return {};
+        return text.substr(b, text.find_last_not_of(space) - b + 1);
     }
 
     // ---- Animations ----
@@ -696,10 +791,14 @@ class Loader {
             if (t.sid == sid) return BindCurves(t, member, *input, *output);
     }
 
-    // Matrix, scale and the other elements are not animated here; translate and rotate are,
-    // as a whole (one key value per component) or one component at a time.
+    // Translate, rotate and matrix elements are animated as a whole (one key value per
+    // component, a matrix row by row) or one component (a matrix cell `(row)(column)`) at a time;
+    // scale and the other elements are not.
     static void BindCurves(Transform& t, std::string_view member, const Source& input, const Source& output) {
-        int components = t.kind == TransformKind::Translate ? 3 : t.kind == TransformKind::Rotate ? 4 : 0;
+        int components = t.kind == TransformKind::Translate ? 3
+                         : t.kind == TransformKind::Rotate  ? 4
+                         : t.kind == TransformKind::Matrix  ? 16
+                                                            : 0;
         if (components == 0) return;
         int comp = ComponentOf(member, t.kind);
         if (member.empty()) {
@@ -712,6 +811,7 @@ class Loader {
     }
 
     static int ComponentOf(std::string_view member, TransformKind kind) {
+        if (kind == TransformKind::Matrix) return MatrixCellOf(member);
         if (member == ".X") return 0;
         if (member == ".Y") return 1;
         if (member == ".Z") return 2;
@@ -720,6 +820,15 @@ class Loader {
             member[1] <= '3')
             return member[1] - '0';
         return -1;
+    }
+
+    // `(row)(column)` of a matrix, each 0 to 3.
+    static int MatrixCellOf(std::string_view member) {
+        auto digit = [&](size_t at) { return member[at] >= '0' && member[at] <= '3' ? member[at] - '0' : -1; };
+        if (member.size() != 6 || member[0] != '(' || member[2] != ')' || member[3] != '(' || member[5] != ')')
+            return -1;
+        int row = digit(1), col = digit(4);
+        return row < 0 || col < 0 ? -1 : row * 4 + col;
     }
 
     static void FillCurve(Curve& curve, const Source& input, const Source& output, int component) {
@@ -757,6 +866,8 @@ void Document::Clear() {
     effects_.clear();
     images_.clear();
     sceneRoot_ = nullptr;
+    upAxis_ = UpAxis::Y;
+    unitMeters_ = 1;
     diagnostics_.clear();
 }
 

@@ -1,7 +1,9 @@
 // 4x4 matrix helpers for the transformation elements of nodes.
 #include "ColladaMatrix.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace collada {
 
@@ -102,6 +104,61 @@ Matrix4 operator*(const Matrix4& a, const Matrix4& b) {
             r.At(row, col) = sum;
         }
     return r;
+}
+
+bool Matrix4::IsIdentity() const {
+    return m == Matrix4{}.m;
+}
+
+void Matrix4::TransformPoint(const float* v, float* out) const {
+    for (int row = 0; row < 3; ++row)
+        out[row] = At(row, 0) * v[0] + At(row, 1) * v[1] + At(row, 2) * v[2] + At(row, 3);
+}
+
+void Matrix4::TransformDirection(const float* v, float* out) const {
+    for (int row = 0; row < 3; ++row)
+        out[row] = At(row, 0) * v[0] + At(row, 1) * v[1] + At(row, 2) * v[2];
+}
+
+// Gauss-Jordan elimination with partial pivoting, in double.
+Matrix4 Inverse(const Matrix4& m) {
+    double a[4][8];
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            a[r][c] = m.At(r, c);
+            a[r][c + 4] = r == c ? 1.0 : 0.0;
+        }
+    for (int col = 0; col < 4; ++col) {
+        int pivot = col;
+        for (int r = col + 1; r < 4; ++r)
+            if (std::fabs(a[r][col]) > std::fabs(a[pivot][col])) pivot = r;
+        if (!(std::fabs(a[pivot][col]) > 1e-12)) return Matrix4{};
+        for (int c = 0; c < 8; ++c)
+            std::swap(a[col][c], a[pivot][c]);
+        double inv = 1.0 / a[col][col];
+        for (int c = 0; c < 8; ++c)
+            a[col][c] *= inv;
+        for (int r = 0; r < 4; ++r) {
+            if (r == col) continue;
+            double f = a[r][col];
+            for (int c = 0; c < 8; ++c)
+                a[r][c] -= f * a[col][c];
+        }
+    }
+    Matrix4 r;
+    for (int row = 0; row < 4; ++row)
+        for (int c = 0; c < 4; ++c)
+            r.At(row, c) = static_cast<float>(a[row][c + 4]);
+    for (float v : r.m)
+        if (!std::isfinite(v)) return Matrix4{};
+    return r;
+}
+
+float MaxDifference(const Matrix4& a, const Matrix4& b) {
+    float d = 0;
+    for (size_t i = 0; i < a.m.size(); ++i)
+        d = std::max(d, std::fabs(a.m[i] - b.m[i]));
+    return d;
 }
 
 } // namespace collada

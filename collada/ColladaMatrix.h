@@ -19,8 +19,17 @@ struct Matrix4 {
     static Matrix4 LookAt(const float* v);
     // `skew`: angle in degrees, rotation axis, translation axis.
     static Matrix4 Skew(const float* v);
+
+    bool IsIdentity() const;
+    // The point (x, y, z, 1) and the direction (x, y, z, 0) transformed, into `out` (3 floats).
+    void TransformPoint(const float* v, float* out) const;
+    void TransformDirection(const float* v, float* out) const;
 };
 
 Matrix4 operator*(const Matrix4& a, const Matrix4& b);
+// The inverse, or the identity when `m` is singular (or not finite).
+Matrix4 Inverse(const Matrix4& m);
+// Largest absolute difference of two matrices' cells.
+float MaxDifference(const Matrix4& a, const Matrix4& b);
 
 } // namespace collada

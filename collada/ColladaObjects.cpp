@@ -49,9 +49,16 @@ Matrix4 Node::LocalTransform() const {
 }
 
 Matrix4 Node::WorldTransform() const {
+    return TransformBelow(nullptr);
+}
+
+Matrix4 Node::TransformBelow(const Node* top) const {
     Matrix4 r = LocalTransform();
-    for (const Node* p = parent; p; p = p->parent)
+    if (this == top) return r;
+    for (const Node* p = parent; p; p = p->parent) {
         r = p->LocalTransform() * r;
+        if (p == top) break;
+    }
     return r;
 }
 

@@ -16,6 +16,8 @@
 
 namespace collada {
 
+enum class UpAxis { X, Y, Z };
+
 // ---- Sources -------------------------------------------------------------------
 
 // A `source`: a float array (or a name array for skin joints) read through its accessor.
@@ -44,8 +46,9 @@ struct Input {
 
 enum class PrimitiveKind { Polygons, Lines, LineStrips, TriFans, TriStrips };
 
-// `polygons`, `polylist` or `triangles` (kind Polygons), or one of the ignored kinds.
-// Face vertex counts never ask for more corners than `p` holds.
+// `polygons`, `polylist` or `triangles` (kind Polygons), `tristrips` and `trifans` (one strip or
+// fan per face), or lines, which hold no faces. Face vertex counts never ask for more corners
+// than `p` holds.
 struct PolygonSet {
     PrimitiveKind kind = PrimitiveKind::Polygons;
     std::string material;
@@ -79,6 +82,10 @@ struct Influence {
 
 struct Skin {
     std::vector<std::string> jointNames;
+    // `bind_shape_matrix` (identity when absent) and the `INV_BIND_MATRIX` of each joint in
+    // jointNames order; empty when the skin gives none or too few.
+    Matrix4 bindShape;
+    std::vector<Matrix4> inverseBindMatrices;
     std::vector<Influence> influences;
     std::vector<uint32_t> influenceStart; // list of position index p: [start[p], start[p + 1])
 
@@ -143,13 +150,14 @@ using Curve = std::vector<Key>;
 enum class TransformKind { Matrix, Translate, Rotate, Scale, LookAt, Skew };
 
 // A transformation element: static values in document order (translate x y z,
-// rotate axis x y z and angle in degrees, ...) and one curve per animatable
-// component (translate X Y Z; rotate X Y Z ANGLE), empty when not animated.
+// rotate axis x y z and angle in degrees, matrix cells row by row, ...) and one curve
+// per animatable component (translate X Y Z; rotate X Y Z ANGLE; matrix cells; scale
+// X Y Z), empty when not animated.
 struct Transform {
     TransformKind kind = TransformKind::Translate;
     std::string sid;
     std::array<float, 16> values{};
-    std::array<Curve, 4> curves;
+    std::array<Curve, 16> curves;
 
     bool IsAnimated() const;
     Matrix4 LocalMatrix() const;
@@ -157,20 +165,25 @@ struct Transform {
 
 struct Node;
 
-enum class InstanceKind { Geometry, Controller, Other };
+enum class InstanceKind { Geometry, Controller, Node, Other };
 
 struct Instance {
     InstanceKind kind = InstanceKind::Other;
     std::string url;
     const Geometry* geometry = nullptr;
     const Controller* controller = nullptr;
+    const Node* node = nullptr;             // `instance_node`
     std::vector<const Material*> materials; // bound materials that resolved, in order
+    std::vector<std::string> symbols;       // the `symbol` of each of `materials`
+    std::vector<std::string> skeletonUrls;  // `skeleton` of an `instance_controller`
+    std::vector<const Node*> skeletons;     // those that resolved, in order
 };
 
 // A `node` (or a `visual_scene`, which is a node without transforms or instances).
 struct Node {
     std::string id;
     std::string name; // `name`, or `id` when that is absent or empty
+    std::string sid;
     bool isJoint = false;
     Node* parent = nullptr;
     std::vector<Node*> children;
@@ -180,6 +193,8 @@ struct Node {
     Matrix4 LocalTransform() const;
     // Product of the ancestors' local transforms and this node's, up to the visual scene.
     Matrix4 WorldTransform() const;
+    // Same up to and including the ancestor `top` (this node itself, or one of its ancestors).
+    Matrix4 TransformBelow(const Node* top) const;
 };
 
 } // namespace collada

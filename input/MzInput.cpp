@@ -59,9 +59,8 @@ void MzInput::Update() {
     MzMouseDeviceState state;
     mouse.GetState(&state);
     held = 0;
-    if (state.buttons[MzMouseState::kLeft] & kDown) held |= kLeft;
-    if (state.buttons[MzMouseState::kRight] & kDown) held |= kRight;
-    if (state.buttons[MzMouseState::kMiddle] & kDown) held |= kMiddle;
+    for (auto button : {MzMouseState::kLeft, MzMouseState::kRight, MzMouseState::kMiddle})
+        if (state.buttons[button] & kDown) held |= Bit(button);
     pressed = held & ~previousHeld;
     released = previousHeld & ~held;
 

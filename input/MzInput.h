@@ -53,10 +53,10 @@ class MzInputMouseDevice : public MzInputDevice {
 
 class MzInput {
   public:
-    // Button bits of held, pressed and released.
-    static constexpr std::uint8_t kLeft = 1;
-    static constexpr std::uint8_t kRight = 2;
-    static constexpr std::uint8_t kMiddle = 4;
+    // The bit of a button in held, pressed and released.
+    static constexpr std::uint8_t Bit(MzMouseState::Button button) {
+        return static_cast<std::uint8_t>(1u << button);
+    }
 
     MzInput() = default;
     MzInput(const MzInput&) = delete;
@@ -66,9 +66,9 @@ class MzInput {
     // One sample per frame.
     void Update();
 
-    bool IsHeld(std::uint8_t bits) const { return (held & bits) != 0; }
-    bool WasPressed(std::uint8_t bits) const { return (pressed & bits) != 0; }
-    bool WasReleased(std::uint8_t bits) const { return (released & bits) != 0; }
+    bool IsHeld(MzMouseState::Button button) const { return (held & Bit(button)) != 0; }
+    bool WasPressed(MzMouseState::Button button) const { return (pressed & Bit(button)) != 0; }
+    bool WasReleased(MzMouseState::Button button) const { return (released & Bit(button)) != 0; }
 
     const MzInputWindow* window = nullptr;
     MzInputMouseDevice mouse;

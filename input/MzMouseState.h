@@ -20,6 +20,12 @@ struct MzMouseState {
         else
             buttons[button].fetch_and(static_cast<std::uint8_t>(~kHeld));
     }
+    // Lets go of every button (the window lost the mouse); a press not yet sampled still arrives.
+    void ReleaseAll() {
+        for (auto& button : buttons)
+            button.fetch_and(static_cast<std::uint8_t>(~kHeld));
+    }
+    bool Held(Button button) const { return (buttons[button] & kHeld) != 0; }
     // Down when held now or pressed since the last sample.
     bool SampleButton(std::size_t button) const { return buttons[button].fetch_and(kHeld) != 0; }
     // Cursor position in screen pixels.

@@ -16,11 +16,15 @@ struct KeyFrameRecord {
     static constexpr int32_t kEmpty = 0;
     static constexpr int32_t kTranslation = 1;
     static constexpr int32_t kRotation = 2;
+    // A whole `matrix` element: its translation in x, y, z and its rotation as a quaternion
+    // (right-handed, in the document's frame) in rotation.
+    static constexpr int32_t kMatrix = 3;
 
     int32_t kind = kEmpty;
     float x = 0, y = 0, z = 0, w = 1;
     float axisX = 0, axisY = 0, axisZ = 0, axisW = 1;
     float angle = 0; // degrees
+    float rotation[4] = {0, 0, 0, 1};
 };
 
 class KeyFrameEntry {

@@ -4,11 +4,16 @@
 #include "ColladaDocument.h"
 #include "KeyFrameList.h"
 #include "MzColladaConvert.h"
+#include "MzColladaScene.h"
+#include "MzColladaWalk.h"
 #include "MzLog.h"
 #include "MzModel.h"
 #include "MzMotion.h"
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -29,12 +34,75 @@ Quaternion RecordRotation(const KeyFrameRecord& r) {
     return {r.axisX * s, r.axisY * s, -r.axisZ * s, std::cos(half)};
 }
 
-// Adds the keys of one translate or rotate element to the entries: the record of the element at a
-// key's time starts from the element's static value and takes the key's component.
+// The value of a curve at `time`: linear between its keys, held before the first and after the last.
+float SampleCurve(const collada::Curve& curve, float time) {
+    auto after = std::upper_bound(curve.begin(), curve.end(), time,
+                                  [](float t, const collada::Key& key) { return t < key.time; });
+    if (after == curve.begin()) return curve.front().value;
+    if (after == curve.end()) return curve.back().value;
+    const collada::Key& a = *(after - 1);
+    const collada::Key& b = *after;
+    float span = b.time - a.time;
+    return span > 0 ? a.value + (b.value - a.value) * ((time - a.time) / span) : b.value;
+}
+
+// The rotation of a matrix's upper 3 x 3 (its columns normalised, so scale drops out), as a
+// right-handed quaternion.
+void MatrixRotation(const float* m, float* q) {
+    float c[3][3];
+    for (int col = 0; col < 3; ++col) {
+        float len = std::sqrt(m[col] * m[col] + m[4 + col] * m[4 + col] + m[8 + col] * m[8 + col]);
+        for (int row = 0; row < 3; ++row)
+            c[row][col] = len > 0 ? m[row * 4 + col] / len : (row == col ? 1.0f : 0.0f);
+    }
+    float trace = c[0][0] + c[1][1] + c[2][2];
+    if (trace > 0) {
+        float s = std::sqrt(trace + 1.0f) * 2;
+        q[0] = (c[2][1] - c[1][2]) / s, q[1] = (c[0][2] - c[2][0]) / s, q[2] = (c[1][0] - c[0][1]) / s;
+        q[3] = 0.25f * s;
+    } else if (c[0][0] > c[1][1] && c[0][0] > c[2][2]) {
+        float s = std::sqrt(1.0f + c[0][0] - c[1][1] - c[2][2]) * 2;
+        q[0] = 0.25f * s, q[1] = (c[0][1] + c[1][0]) / s, q[2] = (c[0][2] + c[2][0]) / s;
+        q[3] = (c[2][1] - c[1][2]) / s;
+    } else if (c[1][1] > c[2][2]) {
+        float s = std::sqrt(1.0f + c[1][1] - c[0][0] - c[2][2]) * 2;
+        q[0] = (c[0][1] + c[1][0]) / s, q[1] = 0.25f * s, q[2] = (c[1][2] + c[2][1]) / s;
+        q[3] = (c[0][2] - c[2][0]) / s;
+    } else {
+        float s = std::sqrt(1.0f + c[2][2] - c[0][0] - c[1][1]) * 2;
+        q[0] = (c[0][2] + c[2][0]) / s, q[1] = (c[1][2] + c[2][1]) / s, q[2] = 0.25f * s;
+        q[3] = (c[1][0] - c[0][1]) / s;
+    }
+    for (int i = 0; i < 4; ++i)
+        if (!std::isfinite(q[i])) q[0] = q[1] = q[2] = 0, q[3] = 1;
+}
+
+// A keyed matrix element: at every time one of its cells is keyed, the whole matrix, each cell
+// sampled from its own curve (a matrix mixed from cells of different times would shear), then
+// split into the translation and the rotation the motion holds.
+void CollectMatrixKeys(KeyFrameList& list, const collada::Transform& e, uint32_t h, float scale) {
+    for (const collada::Curve& curve : e.curves)
+        for (const collada::Key& key : curve) {
+            if (std::isnan(key.time)) continue;
+            KeyFrameRecord& r = list.FindOrInsert(key.time).Record(h);
+            if (r.kind != KeyFrameRecord::kEmpty) continue;
+            float m[16];
+            for (size_t c = 0; c < 16; ++c)
+                m[c] = e.curves[c].empty() ? e.values[c] : SampleCurve(e.curves[c], key.time);
+            r.kind = KeyFrameRecord::kMatrix;
+            r.x = m[3] * scale, r.y = m[7] * scale, r.z = m[11] * scale, r.w = 1;
+            MatrixRotation(m, r.rotation);
+        }
+}
+
+// Adds the keys of one translate, rotate or matrix element to the entries: the record of a
+// translate or rotate element at a key's time starts from the element's static value and takes
+// the key's component.
 void CollectElementKeys(KeyFrameList& list, const collada::Transform& e, uint32_t h, float scale) {
+    if (e.kind == collada::TransformKind::Matrix) return CollectMatrixKeys(list, e, h, scale);
     bool translate = e.kind == collada::TransformKind::Translate;
     if (!translate && e.kind != collada::TransformKind::Rotate) return;
-    for (size_t j = 0; j < e.curves.size(); ++j)
+    for (size_t j = 0; j < 4; ++j)
         for (const collada::Key& key : e.curves[j]) {
             if (std::isnan(key.time)) continue;
             KeyFrameRecord& r = list.FindOrInsert(key.time).Record(h);
@@ -58,19 +126,66 @@ void CollectElementKeys(KeyFrameList& list, const collada::Transform& e, uint32_
         }
 }
 
-// One key of curve k from a merged entry.
-void StoreEntry(MzMotionData& data, uint32_t k, const KeyFrameEntry& entry) {
-    Vector4 t = kVec4Origin;
+// A joint animated only by rotations (as exporters write a skeleton whose bones keep their
+// lengths) stays where its node puts it: its static translation, not its parent's origin.
+std::optional<Vector4> RestTranslation(const collada::Node& node, float scale) {
+    for (const collada::Transform& e : node.transforms)
+        if ((e.kind == collada::TransformKind::Translate || e.kind == collada::TransformKind::Matrix) &&
+            e.IsAnimated())
+            return std::nullopt;
+    const collada::Matrix4 local = node.LocalTransform();
+    return Vector4{local.At(0, 3) * scale, local.At(1, 3) * scale, -local.At(2, 3) * scale, 1};
+}
+
+// Static rotations beside animated ones (a joint's orientation before its animated rotation)
+// take part in every key, in element order.
+void AddStaticRotations(KeyFrameList& list, const collada::Node& node) {
+    for (size_t h = 0; h < node.transforms.size(); ++h) {
+        const collada::Transform& e = node.transforms[h];
+        if (e.kind != collada::TransformKind::Rotate || e.IsAnimated() || e.values[3] == 0) continue;
+        for (const auto& [time, entry] : list) {
+            KeyFrameRecord& r = entry->Record(static_cast<uint32_t>(h));
+            r.kind = KeyFrameRecord::kRotation;
+            r.axisX = e.values[0], r.axisY = e.values[1], r.axisZ = e.values[2], r.angle = e.values[3];
+        }
+    }
+}
+
+// A right-handed quaternion of the document turned into the system's frame (the z mirror).
+Quaternion ConvertedRotation(const float* q) {
+    return {-q[0], -q[1], q[2], q[3]};
+}
+
+// One key of curve k from a merged entry. `frame`, for a joint without a parent joint, turns the
+// key from the document's up axis to Y; `rest` is the translation of an entry without one.
+void StoreEntry(MzMotionData& data, uint32_t k, const KeyFrameEntry& entry, const collada::Matrix4* frame,
+                const Vector4* rest) {
+    float t[3] = {0, 0, 0};
+    bool translated = rest != nullptr;
+    Vector4 translation = rest ? *rest : kVec4Origin;
+    if (rest) t[0] = rest->x, t[1] = rest->y, t[2] = -rest->z;
     Quaternion q;
     for (const auto& [h, r] : entry.Records()) {
-        if (r.kind == KeyFrameRecord::kTranslation)
-            t = {r.x, r.y, -r.z, r.w};
-        else if (r.kind == KeyFrameRecord::kRotation)
+        if (r.kind == KeyFrameRecord::kTranslation || r.kind == KeyFrameRecord::kMatrix) {
+            t[0] = r.x, t[1] = r.y, t[2] = r.z;
+            translation = {r.x, r.y, -r.z, r.w};
+            translated = true;
+        }
+        if (r.kind == KeyFrameRecord::kRotation)
             q = Multiply(q, RecordRotation(r));
+        else if (r.kind == KeyFrameRecord::kMatrix)
+            q = Multiply(q, ConvertedRotation(r.rotation));
+    }
+    if (frame) {
+        float turned[3], rotation[4];
+        frame->TransformDirection(t, turned);
+        if (translated) translation = {turned[0], turned[1], -turned[2], translation.w};
+        MatrixRotation(frame->m.data(), rotation);
+        q = Multiply(ConvertedRotation(rotation), q);
     }
     if (k >= data.curveCount) return;
     MzMotionKeyFrame* key = data.curves[k].AddKey(entry.time);
-    key->translation = t;
+    key->translation = translation;
     key->rotation = q;
     if (entry.time > data.length) data.length = entry.time;
 }
@@ -84,51 +199,98 @@ uint32_t JointPosition(const MzModel& model, const MzJoint* joint) {
 
 // ---- Model -------------------------------------------------------------------------
 
+namespace {
+
+// The turn from the document's up axis to Y, when the document's axes are honoured and differ.
+std::optional<collada::Matrix4> DocumentFrame(const collada::Document& doc, const MzColladaOptions& options) {
+    if (!options.documentAxes || doc.Up() == collada::UpAxis::Y) return std::nullopt;
+    collada::Matrix4 turn;
+    if (doc.Up() == collada::UpAxis::Z)
+        turn.m = {1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1};
+    else
+        turn.m = {0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    return turn;
+}
+
+float DocumentScale(const collada::Document& doc, const MzColladaOptions& options, float scale) {
+    return options.documentAxes ? scale * doc.UnitMeters() : scale;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path abs = std::filesystem::absolute(path, ec);
+    return ec ? std::string(".") : abs.parent_path().string();
+}
+
+} // namespace
+
 bool MzColladaReader::ReadModel(const std::string& path, MzModel& model, float scale,
-                                std::vector<std::string>* diagnostics) {
+                                std::vector<std::string>* diagnostics, const MzColladaOptions& options,
+                                std::vector<std::string>* primMaterials) {
     MzSetMessageText("モデルの読込中(%s)\n", path.c_str());
     MzShowMessageWindow();
     collada::Document doc;
     bool loaded = doc.Load(path);
     if (diagnostics) *diagnostics = doc.Diagnostics();
+    if (primMaterials) primMaterials->clear();
     if (!loaded) {
         MzErrorBox("ERROR", "ファイルの読み込みに失敗しました(%s)", path.c_str());
     } else {
         model.Clear();
-        ReadNode(model, scale, doc.SceneRoot(), nullptr);
+        const std::optional<collada::Matrix4> frame = DocumentFrame(doc, options);
+        MzColladaScene scene{model, DocumentScale(doc, options, scale), doc, DirectoryOf(path),
+                             frame ? &*frame : nullptr, primMaterials, {}, {}, {}};
+        // Joints first, so that a skin finds its joints wherever its instance stands in the scene.
+        MzColladaWalk joints, meshes;
+        joints.Run(
+            doc.SceneRoot(), static_cast<MzJoint*>(nullptr),
+            [&](const MzColladaVisit& visit, MzJoint* parent) { return ReadNode(scene, visit, parent); },
+            scene.frame);
+        meshes.Run(
+            doc.SceneRoot(), 0,
+            [&](const MzColladaVisit& visit, int) {
+                ReadInstances(scene, visit);
+                return 0;
+            },
+            scene.frame);
+        joints.Report(diagnostics);
         model.ComputeBounds();
     }
     MzHideMessageWindow();
     return loaded;
 }
 
-void MzColladaReader::ReadNode(MzModel& model, float scale, const collada::Node* node,
-                               const collada::Node* parentNode) {
-    if (!node) return;
-    if (node->isJoint) {
-        MzJoint* joint = model.CreateJoint();
-        joint->name = node->name;
-        if (parentNode && parentNode->isJoint)
-            if (MzJoint* parent = model.FindJoint(parentNode->name)) joint->SetParent(parent);
-        Matrix4x4 bind = ColladaBindMatrix(node->WorldTransform(), scale, ColladaHalfTurn());
-        joint->SetMatrix(bind);
-        joint->SetOffsetMatrix(bind);
-    }
-    for (const collada::Instance& instance : node->instances) {
+// A joint node becomes a joint, child of the joint of its parent node when that is one.
+MzJoint* MzColladaReader::ReadNode(MzColladaScene& scene, const MzColladaVisit& visit, MzJoint* parentJoint) {
+    const collada::Node* node = visit.node;
+    if (!node->isJoint) return nullptr;
+    MzJoint* joint = scene.model.CreateJoint();
+    joint->name = node->name;
+    if (parentJoint) joint->SetParent(parentJoint);
+    const collada::Matrix4 world = visit.World();
+    Matrix4x4 bind = ColladaBindMatrix(world, scene.scale, ColladaHalfTurn());
+    joint->SetMatrix(bind);
+    joint->SetOffsetMatrix(bind);
+    scene.nodeJoints.try_emplace(node, joint);
+    scene.jointWorlds.emplace(joint, world);
+    return joint;
+}
+
+void MzColladaReader::ReadInstances(MzColladaScene& scene, const MzColladaVisit& visit) {
+    for (const collada::Instance& instance : visit.node->instances) {
         if (instance.kind == collada::InstanceKind::Geometry)
-            BuildMesh(instance.geometry, model, scale, nullptr, instance.materials);
+            BuildMesh(scene, instance.geometry, nullptr, instance, visit.World());
         else if (instance.kind == collada::InstanceKind::Controller)
-            BuildMesh(instance.controller ? instance.controller->BaseGeometry() : nullptr, model, scale,
-                      instance.controller, instance.materials);
+            BuildMesh(scene, instance.controller ? instance.controller->BaseGeometry() : nullptr,
+                      instance.controller, instance, visit.World());
     }
-    for (const collada::Node* child : node->children)
-        ReadNode(model, scale, child, node);
 }
 
 // ---- Motion ------------------------------------------------------------------------
 
 bool MzColladaReader::ReadMotion(const std::string& path, MzMotionData& data, const MzModel& model,
-                                 float scale, std::vector<std::string>* diagnostics) {
+                                 float scale, std::vector<std::string>* diagnostics,
+                                 const MzColladaOptions& options) {
     MzSetMessageText("モーションの読込中(%s)\n", path.c_str());
     MzShowMessageWindow();
     collada::Document doc;
@@ -136,24 +298,33 @@ bool MzColladaReader::ReadMotion(const std::string& path, MzMotionData& data, co
     if (diagnostics) *diagnostics = doc.Diagnostics();
     if (!loaded) MzErrorBox("ERROR", "ファイルの読み込みに失敗しました(%s)", path.c_str());
     data.AllocateCurves(model);
-    if (const collada::Node* root = doc.SceneRoot()) ReadMotionNode(model, data, scale, root);
+    const std::optional<collada::Matrix4> frame = DocumentFrame(doc, options);
+    const float documentScale = DocumentScale(doc, options, scale);
+    MzColladaWalk walk;
+    // The context says whether the parent node is a joint: the keys of a joint that has none are
+    // the ones the document's frame turns.
+    walk.Run(doc.SceneRoot(), false, [&](const MzColladaVisit& visit, bool parentIsJoint) {
+        ReadMotionNode(model, data, documentScale, visit, parentIsJoint || !frame ? nullptr : &*frame);
+        return visit.node->isJoint;
+    });
+    walk.Report(diagnostics);
     if (!model.joints.Empty()) ResolveRotations(model, data, nullptr, model.joints[0]);
     MzHideMessageWindow();
     return loaded;
 }
 
 void MzColladaReader::ReadMotionNode(const MzModel& model, MzMotionData& data, float scale,
-                                     const collada::Node* node) {
-    if (node->isJoint) {
-        uint32_t k = JointPosition(model, model.FindJoint(node->name));
-        KeyFrameList list;
-        for (size_t h = 0; h < node->transforms.size(); ++h)
-            CollectElementKeys(list, node->transforms[h], static_cast<uint32_t>(h), scale);
-        for (const auto& [time, entry] : list)
-            StoreEntry(data, k, *entry);
-    }
-    for (const collada::Node* child : node->children)
-        ReadMotionNode(model, data, scale, child);
+                                     const MzColladaVisit& visit, const collada::Matrix4* frame) {
+    const collada::Node* node = visit.node;
+    if (!node->isJoint) return;
+    uint32_t k = JointPosition(model, model.FindJoint(node->name));
+    KeyFrameList list;
+    for (size_t h = 0; h < node->transforms.size(); ++h)
+        CollectElementKeys(list, node->transforms[h], static_cast<uint32_t>(h), scale);
+    AddStaticRotations(list, *node);
+    const std::optional<Vector4> rest = RestTranslation(*node, scale);
+    for (const auto& [time, entry] : list)
+        StoreEntry(data, k, *entry, frame, rest ? &*rest : nullptr);
 }
 
 void MzColladaReader::ResolveRotations(const MzModel& model, MzMotionData& data, const MzJoint* parent,

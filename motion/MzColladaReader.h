@@ -12,35 +12,47 @@
 class MzModel;
 class MzMotionData;
 class MzJoint;
-class KeyFrameList;
+struct MzColladaScene;
+struct MzColladaVisit;
 
 namespace collada {
 struct Controller;
 struct Geometry;
-struct Material;
-struct Node;
+struct Instance;
+struct Matrix4;
 } // namespace collada
+
+// How a document's own frame is taken.
+struct MzColladaOptions {
+    // Honour the document's `up_axis` and `unit`: the model is turned to Y up and measured in
+    // metres before the import scale. Off, documents are taken as Y up in their own units.
+    bool documentAxes = false;
+};
 
 class MzColladaReader {
   public:
     // Imports the document at `path` into `model`: joints, prims, textures, bounds. On a load
     // failure the model is left as it was. True when the document loaded; the document's own
     // diagnostics (problems it read past) go to `diagnostics` when given.
+    // `primMaterials`, when given, receives the id of the material each prim was bound to (empty
+    // for none), in prim order.
     static bool ReadModel(const std::string& path, MzModel& model, float scale,
-                          std::vector<std::string>* diagnostics = nullptr);
+                          std::vector<std::string>* diagnostics = nullptr, const MzColladaOptions& options = {},
+                          std::vector<std::string>* primMaterials = nullptr);
     // Imports the motion at `path` into `data` for `model` (one curve per joint); everything in
     // `data` but its name is replaced, also when the document does not load.
     static bool ReadMotion(const std::string& path, MzMotionData& data, const MzModel& model, float scale,
-                           std::vector<std::string>* diagnostics = nullptr);
+                           std::vector<std::string>* diagnostics = nullptr, const MzColladaOptions& options = {});
 
   private:
-    static void ReadNode(MzModel& model, float scale, const collada::Node* node,
-                         const collada::Node* parentNode);
-    static void BuildMesh(const collada::Geometry* geometry, MzModel& model, float scale,
-                          const collada::Controller* controller,
-                          const std::vector<const collada::Material*>& materials);
+    static MzJoint* ReadNode(MzColladaScene& scene, const MzColladaVisit& visit, MzJoint* parentJoint);
+    static void ReadInstances(MzColladaScene& scene, const MzColladaVisit& visit);
+    // The prims of one instance; `placement` transforms the geometry's positions and normals.
+    static void BuildMesh(MzColladaScene& scene, const collada::Geometry* geometry,
+                          const collada::Controller* controller, const collada::Instance& instance,
+                          const collada::Matrix4& placement);
     static void ReadMotionNode(const MzModel& model, MzMotionData& data, float scale,
-                               const collada::Node* node);
+                               const MzColladaVisit& visit, const collada::Matrix4* frame);
     static void ResolveRotations(const MzModel& model, MzMotionData& data, const MzJoint* parent,
                                  const MzJoint* joint);
 };

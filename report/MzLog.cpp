@@ -5,8 +5,11 @@
 #include "MzUtf8.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -25,6 +28,53 @@ std::atomic<bool> g_messageVisible{false};
 std::string FormatV(std::size_t maxChars, const char* format, va_list args) {
     return std::string(MzUtf8Prefix(MzFormatV(format, args), maxChars));
 }
+
+// The error boxes shown lately, by text: when the last one was closed (or is still open) and how
+// often the text came again since it was first shown.
+class RecentErrorBoxes {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    // The repeat count when `text` is to be logged instead of shown, else 0 (the box is shown).
+    int Repeat(const std::string& text) {
+        std::lock_guard lock(m_mutex);
+        Clock::time_point now = Clock::now();
+        std::erase_if(m_boxes, [now](const auto& entry) {
+            return !entry.second.open && now - entry.second.closed > kWindow;
+        });
+        auto [it, added] = m_boxes.try_emplace(text);
+        if (added) {
+            it->second.open = true;
+            return 0;
+        }
+        return ++it->second.repeats;
+    }
+
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_boxes.clear();
+    }
+
+    void Closed(const std::string& text) {
+        std::lock_guard lock(m_mutex);
+        auto it = m_boxes.find(text);
+        if (it == m_boxes.end()) return;
+        it->second.open = false;
+        it->second.closed = Clock::now();
+    }
+
+  private:
+    static constexpr auto kWindow = std::chrono::seconds(kErrorBoxRepeatSeconds);
+    struct Box {
+        bool open = false;
+        Clock::time_point closed;
+        int repeats = 0;
+    };
+    std::mutex m_mutex;
+    std::map<std::string, Box> m_boxes;
+};
+
+RecentErrorBoxes g_recentErrorBoxes;
 
 // A carriage return goes before every line feed that does not already follow one.
 std::string WithCrLf(std::string_view text) {
@@ -47,6 +97,7 @@ void MzSetScriptLogView(MzScriptLogView* view) {
 }
 
 void MzSetErrorBoxView(MzErrorBoxView* view) {
+    g_recentErrorBoxes.Clear();
     g_errorBoxView.store(view, std::memory_order_release);
 }
 
@@ -85,8 +136,13 @@ void MzErrorBox(const char* tag, const char* format, ...) {
     va_end(args);
     std::string text = std::string(MzUtf8Prefix(tag, kErrorPartChars)) + " : " +
                        std::string(MzUtf8Prefix(message, kErrorPartChars));
+    if (int repeat = g_recentErrorBoxes.Repeat(text)) {
+        MzLog("%s (repeated %d times)\n", text.c_str(), repeat + 1);
+        return;
+    }
     std::fprintf(stderr, "%s\n", text.c_str());
     if (MzErrorBoxView* view = g_errorBoxView.load(std::memory_order_acquire)) view->Show(text);
+    g_recentErrorBoxes.Closed(text);
 }
 
 const char* MzD3DErrorName(std::uint32_t result) {

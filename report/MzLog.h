@@ -53,9 +53,9 @@ class MzMessageWindowView {
     virtual void Hide() = 0;
 };
 
-// Installing a view means its window exists; pass nullptr when the window is destroyed. The views
-// are installed and removed by the host while no report is being made through them (before the
-// threads that report start, after they end).
+// Installing a view means its window exists (an error-box view starts with no boxes shown lately); pass
+// nullptr when the window is destroyed. The views are installed and removed by the host while no report is
+// being made through them (before the threads that report start, after they end).
 void MzSetScriptLogView(MzScriptLogView* view);
 void MzSetErrorBoxView(MzErrorBoxView* view);
 void MzSetMessageWindowView(MzMessageWindowView* view);
@@ -69,7 +69,10 @@ void MzLog(const char* format, ...) MZ_PRINTF_FORMAT(1, 2);
 void MzFlushScriptLog();
 
 // Writes "tag : message" (each cut to 126 characters; the message formatted into 255 characters) to
-// stderr and shows it in the error box; returns when the box is closed. Not logged.
+// stderr and shows it in the error box; returns when the box is closed. Not logged. A text equal to
+// one whose box was open or closed within the last kErrorBoxRepeatSeconds is not shown again: it goes
+// to the log with its repeat count, so that an error made every frame cannot bury the desktop in boxes.
+inline constexpr int kErrorBoxRepeatSeconds = 10;
 void MzErrorBox(const char* tag, const char* format, ...) MZ_PRINTF_FORMAT(2, 3);
 
 // The name of a Direct3D result code, "Unrecognized error value." for unknown ones.

@@ -16,6 +16,7 @@ inline constexpr int kAutostart = 41005;
 
 // First command id of the script-defined items (id = kUserBase + index).
 inline constexpr int kUserBase = 40000;
+// Slots of script-defined items: indices 0 to kUserCount - 1.
 inline constexpr int kUserCount = 128;
 // Ids the window routes to the script-defined items.
 inline constexpr int kUserRangeLast = 40999;
@@ -35,6 +36,8 @@ inline constexpr std::array<Item, 6> kPopup{{
     {kExit, "終了"},
 }};
 
+// Menu position of the first script-defined item: after the first fixed command and its separator.
+inline constexpr int kUserFirstPosition = 2;
 // Items of the Linux desktop host, after the fixed items.
 inline constexpr std::array<Item, 2> kDesktopItems{{
     {0, ""},

@@ -23,10 +23,21 @@ int MzSquirrel::s_runDepth = 0;
 bool MzSquirrel::s_null = false;
 bool MzSquirrel::s_optionIteration = false;
 bool MzSquirrel::s_optionStopped = false;
+std::atomic<bool> MzSquirrel::s_interruptAll{false};
+std::chrono::milliseconds MzSquirrel::s_callTimeLimit = MzSquirrel::kCallTimeLimit;
+int MzSquirrel::s_callDepth = 0;
+std::chrono::steady_clock::duration MzSquirrel::s_callTime{};
+std::chrono::steady_clock::time_point MzSquirrel::s_lastCheck;
+bool MzSquirrel::s_callTimedOut = false;
 
 namespace {
 
 constexpr std::size_t kMessageChars = 1024;
+// Instructions between two looks of the interrupt hook at the clock: a few microseconds of script.
+constexpr SQInteger kInterruptInterval = 1000;
+// The longest stretch between two looks that counts as script time; more was spent in native calls.
+constexpr auto kMaxCountedGap = std::chrono::milliseconds(50);
+
 constexpr const char* kNotInitialized = "あらかじめMzSquirrel::Initialize()を呼んでください";
 
 // The message as ReportError logs it, after the "----" line: with the VM's last error when it is a string.
@@ -68,6 +79,7 @@ void MzSquirrel::Initialize() {
     sq_pushroottable(vm);
     sqstd_register_systemlib(vm);
     sq_poptop(vm);
+    sq_setinterrupthook(vm, &MzSquirrel::InterruptHook, kInterruptInterval);
     s_scriptDirectory.clear();
     s_vm = vm;
     MzSquirrelLib::Register();
@@ -85,6 +97,35 @@ void MzSquirrel::Shutdown() {
     s_runResult = true;
     s_null = false;
     s_optionIteration = false;
+    s_interruptAll = false;
+    s_callTimeLimit = kCallTimeLimit;
+}
+
+// Keeps failing while the reason lasts: a script that catches the error is interrupted again.
+SQRESULT MzSquirrel::InterruptHook(HSQUIRRELVM /*vm*/) {
+    if (Interrupting()) return SQ_ERROR;
+    if (s_callDepth == 0) return SQ_OK;
+    auto now = std::chrono::steady_clock::now();
+    s_callTime += std::min<std::chrono::steady_clock::duration>(now - s_lastCheck, kMaxCountedGap);
+    s_lastCheck = now;
+    if (s_callTime <= s_callTimeLimit) return SQ_OK;
+    if (!s_callTimedOut) {
+        s_callTimedOut = true;
+        ReportError(nullptr, "script took longer than %g s: interrupted",
+                    std::chrono::duration<double>(s_callTimeLimit).count());
+    }
+    return SQ_ERROR;
+}
+
+MzScriptCall::MzScriptCall() {
+    if (MzSquirrel::s_callDepth++ > 0) return;
+    MzSquirrel::s_callTime = {};
+    MzSquirrel::s_lastCheck = std::chrono::steady_clock::now();
+    MzSquirrel::s_callTimedOut = false;
+}
+
+MzScriptCall::~MzScriptCall() {
+    --MzSquirrel::s_callDepth;
 }
 
 bool MzSquirrel::RunScript(const std::string& path, bool useRootTable) {
@@ -103,6 +144,7 @@ bool MzSquirrel::RunScript(const std::string& path, bool useRootTable) {
             s_scriptDirectory.empty() ? directoryPart : s_scriptDirectory + "/" + directoryPart;
     }
     if (s_runDepth == 0) s_runResult = true;
+    MzScriptCall call;
     ++s_runDepth;
     if (useRootTable) sq_pushroottable(s_vm);
     if (SQ_FAILED(sqstd_dofile(s_vm, fullPath.c_str(), SQFalse, SQTrue))) {
@@ -142,6 +184,7 @@ void MzSquirrel::ReportErrorBox(HSQUIRRELVM vm, const char* format, ...) {
     va_start(args, format);
     std::string text = ReportV(vm, format, args);
     va_end(args);
+    if (Interrupting()) return;
     MzErrorBox("ERROR", "%s", text.c_str());
 }
 

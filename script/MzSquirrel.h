@@ -11,6 +11,8 @@
 
 #include <squirrel.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -39,6 +41,15 @@ class MzSquirrel {
     // The VM's print function: everything scripts print goes to the log.
     static void PrintFunc(HSQUIRRELVM vm, const char* format, ...) MZ_PRINTF_FORMAT(2, 3);
 
+    // A single call from the system into scripts that runs longer than this is interrupted.
+    static constexpr std::chrono::milliseconds kCallTimeLimit{5000};
+    // Replaces the time limit (tests use a short one).
+    static void SetCallTimeLimit(std::chrono::milliseconds limit) { s_callTimeLimit = limit; }
+    // Async-signal-safe and callable from any thread: the program is ending, so every running and
+    // later script call is interrupted and script failures show no error boxes.
+    static void InterruptAll() { s_interruptAll.store(true, std::memory_order_relaxed); }
+    static bool Interrupting() { return s_interruptAll.load(std::memory_order_relaxed); }
+
     // Readers of root table variables. A missing or null variable gives the default and sets the null
     // flag; a value of the wrong type gives the default with a message.
     static std::string GetString(const char* name, const char* defaultValue);
@@ -50,6 +61,9 @@ class MzSquirrel {
     static float GetArgFloat(HSQUIRRELVM vm);
 
     // Readers of the option table that is the one argument of a native call (on top of the VM stack).
+    // A call with another number of arguments is reported with this message.
+    static constexpr const char* kOptionCountMessage =
+        "引数の数が間違っています。オプションテーブル１つが必要です";
     static std::string GetOptionString(HSQUIRRELVM vm, const char* key, const char* defaultValue);
     static float GetOptionFloat(HSQUIRRELVM vm, const char* key, float defaultValue);
     // Iterates over option[`key`] (a table, class or instance): NextOption gives its entries while their
@@ -63,6 +77,8 @@ class MzSquirrel {
 
   private:
     friend class MzSquirrelLib;
+    friend class MzScriptCall;
+    static SQRESULT InterruptHook(HSQUIRRELVM vm);
     static const std::string& ScriptDirectory() { return s_scriptDirectory; }
 
     static HSQUIRRELVM s_vm;
@@ -73,4 +89,22 @@ class MzSquirrel {
     static bool s_null;
     static bool s_optionIteration;
     static bool s_optionStopped;
+    static std::atomic<bool> s_interruptAll;
+    static std::chrono::milliseconds s_callTimeLimit;
+    static int s_callDepth;
+    // Interpreter time of the outermost call so far, and when the interrupt hook last looked.
+    static std::chrono::steady_clock::duration s_callTime;
+    static std::chrono::steady_clock::time_point s_lastCheck;
+    static bool s_callTimedOut;
+};
+
+// Marks a call from the system into scripts (a file run, a callback, a state function, a menu
+// item) for the time limit. Nested marks, such as a file loaded by a running script, belong to the
+// outermost one. Only the time the interpreter runs counts, not long native calls like imports.
+class MzScriptCall {
+  public:
+    MzScriptCall();
+    ~MzScriptCall();
+    MzScriptCall(const MzScriptCall&) = delete;
+    MzScriptCall& operator=(const MzScriptCall&) = delete;
 };

@@ -171,7 +171,7 @@ float MzSquirrel::GetOptionFloat(HSQUIRRELVM vm, const char* key, float defaultV
 bool MzSquirrel::BeginOptionTable(HSQUIRRELVM vm, const char* key) {
     s_null = false;
     if (sq_gettop(vm) != 2) {
-        ReportError(nullptr, "引数の数が間違っています。オプションテーブル１つが必要です");
+        ReportError(nullptr, "%s", kOptionCountMessage);
         return false;
     }
     if (!OptionTableOnTop(vm)) return false;

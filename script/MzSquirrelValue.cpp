@@ -79,6 +79,7 @@ void MzSquirrelFunction::Call(const MzSquirrelValue* args, int count) const {
     if (m_function.GetKind() != Kind::Object || m_environment.GetKind() != Kind::Object) return;
     HSQUIRRELVM vm = m_function.GetVM();
     if (vm == nullptr || m_environment.GetVM() == nullptr) return;
+    MzScriptCall call;
     SQInteger top = sq_gettop(vm);
     m_function.Push(vm);
     m_environment.Push(vm);

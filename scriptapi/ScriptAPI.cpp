@@ -4,6 +4,7 @@
 #include "MzActorManager.h"
 #include "MzFileDialog.h"
 #include "MzGraphics.h"
+#include "MzInput.h"
 #include "MzSquirrel.h"
 #include "MzSquirrelValue.h"
 #include "ScriptArgs.h"
@@ -55,11 +56,12 @@ SQInteger PushRegistered(HSQUIRRELVM vm, MzActor* actor, std::uint8_t order, std
 }
 
 SQInteger New2DCamera(HSQUIRRELVM vm) {
-    return PushRegistered(vm, new Camera2DActor, 30, 128);
+    return PushRegistered(vm, new Camera2DActor, Camera2DActor::kOrder, Camera2DActor::kSubOrder);
 }
 
 SQInteger NewUserInterface(HSQUIRRELVM vm) {
-    return PushRegistered(vm, new UserInterface, 60, 0);
+    const UserInterfaceContext context{g_input, g_graphics, g_actorManager, g_objectManager, &g_paused};
+    return PushRegistered(vm, new UserInterface(context), UserInterface::kOrder, UserInterface::kSubOrder);
 }
 
 // ---------------------------------------------------------------- pop-up menu

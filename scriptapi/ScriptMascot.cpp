@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr const char* kCountMessage = "引数の数が間違っています。オプションテーブル１つが必要です";
-
 // ---------------------------------------------------------------- constructor
 
 // Imports the i-th motion of the list into slot i, for the slots the first pass counted.
@@ -48,12 +46,12 @@ SQInteger Construct(HSQUIRRELVM vm) {
     if (oneArgument)
         model = MzSquirrel::GetOptionString(vm, "model", "");
     else
-        MzSquirrel::ReportError(nullptr, "%s", kCountMessage);
+        MzSquirrel::ReportError(nullptr, "%s", MzSquirrel::kOptionCountMessage);
     float scale = 1.0f;
     if (oneArgument)
         scale = MzSquirrel::GetOptionFloat(vm, "scale", 1.0f);
     else
-        MzSquirrel::ReportError(nullptr, "%s", kCountMessage);
+        MzSquirrel::ReportError(nullptr, "%s", MzSquirrel::kOptionCountMessage);
 
     const std::int32_t count = CountMotions(vm);
     auto* mascot = new MascotActor(model, count, scale);
@@ -188,7 +186,7 @@ void RegisterMascotClass() {
     if (vm == nullptr) return;
     const SQInteger top = sq_gettop(vm);
     sq_pushroottable(vm);
-    sq_pushstring(vm, "cpp_Mascot", -1);
+    sq_pushstring(vm, MascotActor::kClassName, -1);
     sq_newclass(vm, SQFalse);
     sq_settypetag(vm, -1, MascotActor::TypeTag());
     AddMethod(vm, "constructor", Construct);

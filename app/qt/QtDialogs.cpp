@@ -1,23 +1,11 @@
 #include "QtDialogs.h"
 
+#include "QtGuiThread.h"
+
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
-#include <QThread>
-
-namespace {
-
-template <typename F>
-void OnGuiThread(QObject* context, F&& f) {
-    if (QThread::currentThread() == context->thread()) {
-        f();
-        return;
-    }
-    QMetaObject::invokeMethod(context, std::forward<F>(f), Qt::QueuedConnection);
-}
-
-} // namespace
 
 QtMessageWindow::QtMessageWindow() : QLabel(QStringLiteral("Message")) {
     setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
@@ -30,12 +18,12 @@ QtMessageWindow::QtMessageWindow() : QLabel(QStringLiteral("Message")) {
 
 void QtMessageWindow::SetText(const std::string& text) {
     QString qtext = QString::fromStdString(text).trimmed();
-    OnGuiThread(this,
-                [this, qtext] { setText(fontMetrics().elidedText(qtext, Qt::ElideRight, width() - 24)); });
+    QtOnGuiThread(this,
+                  [this, qtext] { setText(fontMetrics().elidedText(qtext, Qt::ElideRight, width() - 24)); });
 }
 
 void QtMessageWindow::Show() {
-    OnGuiThread(this, [this] {
+    QtOnGuiThread(this, [this] {
         if (isVisible()) return;
         QRect screen = QGuiApplication::primaryScreen()->geometry();
         move(screen.center() - rect().center());
@@ -45,17 +33,12 @@ void QtMessageWindow::Show() {
 }
 
 void QtMessageWindow::Hide() {
-    OnGuiThread(this, [this] { hide(); });
+    QtOnGuiThread(this, [this] { hide(); });
 }
 
 void QtErrorBox::Show(const std::string& text) {
     QString qtext = QString::fromStdString(text);
-    if (QThread::currentThread() == thread()) {
-        Exec(qtext);
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this, qtext] { Exec(qtext); }, Qt::BlockingQueuedConnection);
+    QtOnGuiThreadAndWait(this, [this, qtext] { Exec(qtext); });
 }
 
 void QtErrorBox::Exec(const QString& text) {
@@ -70,10 +53,8 @@ std::string QtFileDialog::Open(const std::string& qtFilter, const std::string& d
     QString filter = QString::fromStdString(qtFilter);
     QString suffix = QString::fromStdString(defaultSuffix);
     QString start = QString::fromStdString(startPath);
-    if (QThread::currentThread() == thread()) return Exec(filter, suffix, start);
     std::string chosen;
-    QMetaObject::invokeMethod(
-        this, [&] { chosen = Exec(filter, suffix, start); }, Qt::BlockingQueuedConnection);
+    QtOnGuiThreadAndWait(this, [&] { chosen = Exec(filter, suffix, start); });
     return chosen;
 }
 

@@ -1,13 +1,14 @@
 #include "QtHost.h"
 
 #include "MainApp.h"
+#include "MzSquirrel.h"
+#include "QtGuiThread.h"
 #include "QtIcons.h"
 #include "QtX11.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QThread>
 
 namespace {
 // The tray's tooltip field holds 127 characters.
@@ -52,6 +53,12 @@ bool QtHost::Create() {
     StartDesktopWatch();
     connect(m_window.get(), &QtMainWindow::MenuRequested, this, &QtHost::PopupMenuAt);
     connect(m_window.get(), &QtMainWindow::CloseRequested, this, [this] { m_app.quit = true; });
+    // The main window never has the focus; any focus change or the program losing activation
+    // means the user went elsewhere.
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this] { m_app.OnActivate(false); });
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive) m_app.OnActivate(false);
+    });
     m_app.OnMove(m_window->x(), m_window->y());
     m_app.OnSize(m_window->width(), m_window->height());
 
@@ -73,15 +80,19 @@ bool QtHost::Create() {
     return true;
 }
 
-// Every 10 ms: the cursor for the input system, and the stop flag.
+// Every 10 ms: the cursor and the buttons for the input system, and the stop flag. Stopping
+// interrupts any script still running, so that the application thread ends its frame cycle.
 void QtHost::Poll() {
     QPoint cursor = QCursor::pos();
     m_app.OnCursor(cursor.x(), cursor.y());
+    m_window->ReleaseButtonsLetGo();
     if (g_terminateRequested) m_app.quit = true;
     if (!m_app.quit) return;
+    MzSquirrel::InterruptAll();
     m_pollTimer.stop();
     m_menu.close();
-    m_window->close();
+    m_window->hide();
+    if (m_tray) m_tray->hide();
     QCoreApplication::quit();
 }
 
@@ -100,15 +111,6 @@ void QtHost::StartDesktopWatch() {
 void QtHost::OnObscured(bool obscured) {
     m_app.Suspend(obscured);
     if (obscured) m_window->SetShape({});
-}
-
-template <typename F>
-void QtHost::OnGuiThread(F&& f) {
-    if (QThread::currentThread() == thread()) {
-        f();
-        return;
-    }
-    QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
 }
 
 void QtHost::WatchScreens() {
@@ -138,11 +140,11 @@ MzScreenRect QtHost::WorkArea() const {
 }
 
 void QtHost::MoveTo(const MzScreenRect& r) {
-    OnGuiThread([this, r] { m_window->setGeometry(r.x, r.y, r.width, r.height); });
+    QtOnGuiThread(this, [this, r] { m_window->setGeometry(r.x, r.y, r.width, r.height); });
 }
 
 void QtHost::SetShape(std::vector<MzScreenRect> rects) {
-    OnGuiThread([this, rects = std::move(rects)] {
+    QtOnGuiThread(this, [this, rects = std::move(rects)] {
         // A frame that was under way when the characters hid must not show them again.
         if (m_desktopWatch && m_desktopWatch->Obscured()) return;
         m_window->SetShape(rects);
@@ -151,22 +153,19 @@ void QtHost::SetShape(std::vector<MzScreenRect> rects) {
 }
 
 void QtHost::Show() {
-    OnGuiThread([this] { m_window->show(); });
+    QtOnGuiThread(this, [this] { m_window->show(); });
 }
 
 void QtHost::SetTopmost(bool topmost) {
-    OnGuiThread([this, topmost] { m_window->SetTopmost(topmost); });
+    QtOnGuiThread(this, [this, topmost] { m_window->SetTopmost(topmost); });
 }
 
 void QtHost::Raise() {
-    OnGuiThread([this] {
-        m_window->raise();
-        m_window->requestActivate();
-    });
+    QtOnGuiThread(this, [this] { m_window->raise(); });
 }
 
 void QtHost::ShowScriptLog() {
-    OnGuiThread([this] { m_scriptLog.ShowAndRaise(); });
+    QtOnGuiThread(this, [this] { m_scriptLog.ShowAndRaise(); });
 }
 
 void QtHost::RebuildMenu() {

@@ -44,8 +44,6 @@ class QtHost : public QObject, public MzHost {
     void ShowScriptLog() override;
 
   private:
-    template <typename F>
-    void OnGuiThread(F&& f);
     void WatchScreens();
     void UpdateWorkArea();
     void StartDesktopWatch();

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QSurfaceFormat>
+#include <algorithm>
 #include <array>
 #include <xcb/xcb.h>
 
@@ -28,7 +29,8 @@ std::optional<MzMouseState::Button> ButtonOf(Qt::MouseButton button) {
 
 QtMainWindow::QtMainWindow(MainApp& app) : m_app(app) {
     setSurfaceType(QSurface::OpenGLSurface);
-    setFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool | Qt::NoDropShadowWindowHint);
+    setFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool | Qt::NoDropShadowWindowHint |
+             Qt::WindowDoesNotAcceptFocus);
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setVersion(3, 3);
@@ -77,6 +79,29 @@ void QtMainWindow::SetTopmost(bool topmost) {
     if (topmost) raise();
 }
 
+void QtMainWindow::ReleaseButtonsLetGo() {
+    static constexpr std::array<std::pair<MzMouseState::Button, uint16_t>, 3> kMasks{{
+        {MzMouseState::kLeft, XCB_BUTTON_MASK_1},
+        {MzMouseState::kMiddle, XCB_BUTTON_MASK_2},
+        {MzMouseState::kRight, XCB_BUTTON_MASK_3},
+    }};
+    MzMouseState& mouse = m_app.mouse;
+    auto anyHeld = [&] {
+        return std::any_of(kMasks.begin(), kMasks.end(), [&](const auto& m) { return mouse.Held(m.first); });
+    };
+    xcb_connection_t* c = MzX11Connection();
+    if (!c || !handle() || !anyHeld()) return;
+    xcb_query_pointer_reply_t* reply =
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, static_cast<xcb_window_t>(winId())), nullptr);
+    if (!reply) return;
+    const uint16_t pointerButtons = reply->mask;
+    free(reply);
+    for (const auto& [button, mask] : kMasks) {
+        if (mouse.Held(button) && !(pointerButtons & mask)) m_app.OnButton(button, false);
+    }
+    if (!anyHeld()) setMouseGrabEnabled(false);
+}
+
 void QtMainWindow::mousePressEvent(QMouseEvent* event) {
     auto button = ButtonOf(event->button());
     if (!button) return;
@@ -113,7 +138,9 @@ void QtMainWindow::exposeEvent(QExposeEvent*) {
     if (isExposed()) m_exposed = true;
 }
 
-// Closed from outside (window manager, session end): the whole system stops.
-void QtMainWindow::closeEvent(QCloseEvent*) {
+// Closed from outside (window manager, session end): the whole system stops the way "終了" does;
+// the window itself stays until the application thread has stopped drawing into it.
+void QtMainWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
     emit CloseRequested();
 }

@@ -1,5 +1,6 @@
-// The main window: frameless, always on top, no taskbar or pager entry, covering the work area,
-// shaped to the characters' silhouette. It never paints itself; the application thread draws into
+// The main window: frameless, always on top, no taskbar or pager entry, never taking the keyboard
+// focus (the user's Alt+F4 stays with their own window), covering the work area, shaped to the
+// characters' silhouette. It never paints itself; the application thread draws into
 // it through its own OpenGL context.
 #pragma once
 
@@ -22,6 +23,9 @@ class QtMainWindow : public QWindow {
     // follows the silhouette, the visible shape is its bounding box.
     void SetComposited(bool composited);
     void SetTopmost(bool topmost);
+    // While a button is recorded as down: lets go of those the pointer no longer holds, for a
+    // release that went elsewhere (the grab ended by an unmap, a workspace switch, another grab).
+    void ReleaseButtonsLetGo();
 
     // Set once the window has been exposed: presenting into it before is undefined.
     bool WasExposed() const { return m_exposed; }

@@ -1,8 +1,9 @@
 #include "QtScriptLogWindow.h"
 
+#include "QtGuiThread.h"
+
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QThread>
 #include <cstdio>
 
 QtScriptLogWindow::QtScriptLogWindow() {
@@ -21,21 +22,12 @@ void QtScriptLogWindow::ShowAndRaise() {
     activateWindow();
 }
 
-template <typename F>
-void QtScriptLogWindow::OnGuiThread(F&& f) {
-    if (QThread::currentThread() == thread()) {
-        f();
-        return;
-    }
-    QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
-}
-
 void QtScriptLogWindow::SetEnabled(bool enabled) {
-    OnGuiThread([this, enabled] { setUpdatesEnabled(enabled); });
+    QtOnGuiThread(this, [this, enabled] { setUpdatesEnabled(enabled); });
 }
 
 void QtScriptLogWindow::RemoveLeadingLines(std::size_t lineCount) {
-    OnGuiThread([this, lineCount] {
+    QtOnGuiThread(this, [this, lineCount] {
         QTextCursor cursor(document());
         cursor.movePosition(QTextCursor::Start);
         int blocks = static_cast<int>(std::min<std::size_t>(lineCount, INT_MAX));
@@ -55,7 +47,7 @@ void QtScriptLogWindow::Append(std::string_view text) {
     // Line ends arrive as CR LF; the view breaks lines on the line feed alone.
     QString qtext = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     qtext.remove(QLatin1Char('\r'));
-    OnGuiThread([this, qtext] {
+    QtOnGuiThread(this, [this, qtext] {
         QTextCursor cursor(document());
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(qtext);
@@ -63,5 +55,5 @@ void QtScriptLogWindow::Append(std::string_view text) {
 }
 
 void QtScriptLogWindow::ScrollToEnd() {
-    OnGuiThread([this] { verticalScrollBar()->setValue(verticalScrollBar()->maximum()); });
+    QtOnGuiThread(this, [this] { verticalScrollBar()->setValue(verticalScrollBar()->maximum()); });
 }

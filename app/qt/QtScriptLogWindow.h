@@ -22,8 +22,5 @@ class QtScriptLogWindow : public QPlainTextEdit, public MzScriptLogView {
     void ScrollToEnd() override;
 
   private:
-    template <typename F>
-    void OnGuiThread(F&& f);
-
     bool m_echoToStderr = false;
 };

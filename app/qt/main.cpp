@@ -3,6 +3,7 @@
 #include "MainApp.h"
 #include "MascotEngine.h"
 #include "MzAutostart.h"
+#include "MzLog.h"
 #include "MzMascotFolder.h"
 #include "MzSquirrel.h"
 #include "QtHost.h"
@@ -16,8 +17,14 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
+
+// Last: Xlib's macros (None, Status, Bool) would clash with the names above.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -61,6 +68,32 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
+// The X server died or the connection broke. Qt's event dispatch (GUI thread) and Xlib under the
+// OpenGL context (application thread) each end the process with exit() then, concurrently and while
+// the other threads still run: destructors would race them. The first to notice ends the process at
+// once with status 1; any other waits for that.
+[[noreturn]] void ExitForLostDisplay() {
+    static std::atomic<bool> exiting{false};
+    if (!exiting.exchange(true)) {
+        static constexpr char kText[] = "mascot: the connection to the X server was lost\n";
+        [[maybe_unused]] ssize_t written = write(STDERR_FILENO, kText, sizeof kText - 1);
+        _exit(1);
+    }
+    for (;;)
+        pause();
+}
+
+QtMessageHandler g_qtMessageHandler = nullptr;
+
+void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QLatin1String("The X11 connection broke"))) ExitForLostDisplay();
+    if (g_qtMessageHandler) g_qtMessageHandler(type, context, message);
+}
+
+int OnXlibIOError(Display*) {
+    ExitForLostDisplay();
+}
+
 // A worker thread that says when it has finished, so that the GUI thread can keep serving its
 // requests (error boxes) while it waits for the join.
 class Worker {
@@ -84,6 +117,45 @@ class Worker {
     std::atomic<bool> m_done{false};
     std::thread m_thread;
 };
+
+// Keeps what config.nut and its readers log before the script-log window exists, for stderr and
+// for the window once it is there.
+class EarlyLog : public MzScriptLogView {
+  public:
+    EarlyLog() { MzSetScriptLogView(this); }
+    ~EarlyLog() override { MzSetScriptLogView(nullptr); }
+    EarlyLog(const EarlyLog&) = delete;
+    EarlyLog& operator=(const EarlyLog&) = delete;
+
+    std::string Take() {
+        MzFlushScriptLog();
+        return std::move(m_text);
+    }
+
+    void SetEnabled(bool) override {}
+    void RemoveLeadingLines(std::size_t) override {}
+    void Append(std::string_view text) override { m_text += text; }
+    void ScrollToEnd() override {}
+
+  private:
+    std::string m_text;
+};
+
+// Logs `text` again, line by line.
+void Relog(const std::string& text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        MzLog("%.*s", static_cast<int>(end - start), text.data() + start);
+        start = end;
+    }
+}
+
+std::string WithoutCr(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
 
 // The one script VM outlives the application object and everything that holds script values.
 class ScriptVM {
@@ -124,7 +196,19 @@ int Run(int argc, char** argv, const Options& options) {
     MascotEngine engine;
     MainApp app(engine);
     engine.SetApp(&app);
-    app.LoadConfig();
+    std::string configMessages;
+    bool configLoaded;
+    {
+        EarlyLog earlyLog;
+        configLoaded = app.LoadConfig();
+        configMessages = earlyLog.Take();
+    }
+    // With --log-stderr they reach stderr through the log.
+    if (!options.logToStderr || !configLoaded) std::fputs(WithoutCr(configMessages).c_str(), stderr);
+    if (!configLoaded) {
+        MzSetErrorBoxView(nullptr);
+        return 1;
+    }
     MzAutostart autostart(MzAutostart::DefaultEntryFile(), MzProgramPath(), std::filesystem::current_path(),
                           app.name);
     app.SetAutostart(&autostart);
@@ -137,6 +221,7 @@ int Run(int argc, char** argv, const Options& options) {
     engine.SetWindow(&host.Window());
     host.ScriptLog().SetEchoToStderr(options.logToStderr);
     MzSetScriptLogView(&host.ScriptLog());
+    Relog(configMessages);
     MzSetMessageWindowView(&host.MessageWindow());
     QtFileDialog fileDialog;
     MzSetFileDialogView(&fileDialog);
@@ -156,7 +241,7 @@ int Run(int argc, char** argv, const Options& options) {
     MzSetMessageWindowView(nullptr);
     MzSetFileDialogView(nullptr);
     MzSetErrorBoxView(nullptr);
-    return status;
+    return app.failed ? 1 : status;
 }
 
 } // namespace
@@ -178,8 +263,15 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    // SIGTERM and SIGINT end the program the normal way, through the stop flag.
-    std::signal(SIGTERM, [](int) { QtHost::RequestTerminate(); });
-    std::signal(SIGINT, [](int) { QtHost::RequestTerminate(); });
+    g_qtMessageHandler = qInstallMessageHandler(OnQtMessage);
+    XSetIOErrorHandler(OnXlibIOError);
+    // SIGTERM and SIGINT end the program the normal way, through the stop flag; a script running
+    // at that moment (also config.nut, before the window exists) is interrupted.
+    auto terminate = [](int) {
+        MzSquirrel::InterruptAll();
+        QtHost::RequestTerminate();
+    };
+    std::signal(SIGTERM, terminate);
+    std::signal(SIGINT, terminate);
     return Run(argc, argv, options);
 }

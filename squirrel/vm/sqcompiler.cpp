@@ -1,4 +1,5 @@
-// Compiler: recursive-descent parser that emits stack bytecode directly (one pass).
+// Compiler: recursive-descent parser that emits stack bytecode directly (one pass); the grammar
+// rule of each construct stands above its function, the binary operators are one precedence table.
 //
 // Locals live in the frame's stack slots 0..n (slot 0 is `this`); the operand stack grows above
 // them, so at every statement boundary the operand depth is zero and a new local is simply the
@@ -6,6 +7,7 @@
 // whether a load or a store follows.
 #include "sqcompiler.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -98,10 +100,13 @@ class Compiler {
         }
         Lex();
     }
+    // `constructor` is a keyword only where a class member is declared; older scripts name
+    // locals and free variables `base`
     std::string ExpectIdentifier() {
-        if (token_ == TK_BASE) { // older scripts use `base` as a plain name
+        if (token_ == TK_CONSTRUCTOR || token_ == TK_BASE) {
+            std::string s = token_ == TK_BASE ? "base" : "constructor";
             Lex();
-            return "base";
+            return s;
         }
         if (token_ != TK_IDENTIFIER) ErrorExpected(TK_IDENTIFIER);
         std::string s = lex_.str;
@@ -140,20 +145,12 @@ class Compiler {
 
     // --- expressions ----------------------------------------------------------------------
     void Expression();
+    void CommaExpression();
     ExpState ExpressionState();
     void Materialize(ExpState& e);
     void Assign(ExpState& e, int tok);
+    void BinaryOperators(int minPrecedence);
     void Ternary();
-    void LogicalOr();
-    void LogicalAnd();
-    void BitOr();
-    void BitXor();
-    void BitAnd();
-    void Equality();
-    void Comparison();
-    void Shift();
-    void Additive();
-    void Multiplicative();
     ExpState Unary();
     ExpState Postfix();
     ExpState Primary();
@@ -163,6 +160,7 @@ class Compiler {
     void TableLiteral(int endTok);
     void ArrayLiteral();
     void FunctionExpr(const std::string& name, bool lambda);
+    void BoundFunctionExpr();
     void FunctionBody(const std::string& name, bool lambda);
     void ClassBody();
     void Attributes();
@@ -176,7 +174,6 @@ class Compiler {
     Value source_;
     FuncState* fs_ = nullptr;
     int token_ = 0;
-    bool pendingUnary_ = false;
     int32_t forcedLine_ = -1; // line recorded for the next instruction instead of the current one
     std::string enumName_;    // the first operand of the binary chain is already parsed
 };
@@ -292,6 +289,7 @@ void Compiler::EndScope(size_t localCount) {
 // ---------------------------------------------------------------------------------------------
 // statements
 
+// script := { statement } EOF   (the body of the `main` function, with `vargv`)
 Value Compiler::CompileMain() {
     FuncState fs;
     fs.proto = NewObject<SQFunctionProto>(ss_);
@@ -313,6 +311,7 @@ Value Compiler::CompileMain() {
     return fs.holder;
 }
 
+// { statement } up to endTok, which is left for the caller
 void Compiler::StatementsUntil(int endTok) {
     while (token_ != endTok) {
         if (token_ == TK_EOF) lex_.Error("expression expected");
@@ -320,6 +319,7 @@ void Compiler::StatementsUntil(int endTok) {
     }
 }
 
+// block := '{' { statement } '}'
 void Compiler::Block() {
     Expect('{');
     size_t n = fs_->locals.size();
@@ -328,6 +328,9 @@ void Compiler::Block() {
     EndScope(n);
 }
 
+// statement := ';' | block | if | while | dowhile | for | foreach | switch | local | return
+//            | yield | break | continue | function | class | enum | const | try
+//            | 'throw' expression | commaexpr
 void Compiler::Statement(bool) {
     switch (token_) {
     case ';':
@@ -391,13 +394,14 @@ void Compiler::Statement(bool) {
         OptionalSemicolon();
         return;
     default:
-        Expression();
+        CommaExpression();
         Emit(OP_POP);
         OptionalSemicolon();
         return;
     }
 }
 
+// if := 'if' '(' expression ')' statement [ 'else' statement ]
 void Compiler::IfStatement() {
     Lex();
     Expect('(');
@@ -429,6 +433,7 @@ void Compiler::EndLoop(int32_t continueTarget, int32_t breakTarget) {
         PatchTo(at, breakTarget);
 }
 
+// while := 'while' '(' expression ')' statement
 void Compiler::WhileStatement() {
     Lex();
     int32_t start = Pc();
@@ -443,6 +448,7 @@ void Compiler::WhileStatement() {
     EndLoop(start, Pc());
 }
 
+// dowhile := 'do' statement 'while' '(' expression ')'
 void Compiler::DoWhileStatement() {
     Lex();
     int32_t start = Pc();
@@ -458,6 +464,7 @@ void Compiler::DoWhileStatement() {
     EndLoop(cond, Pc());
 }
 
+// for := 'for' '(' [ local | commaexpr ] ';' [ expression ] ';' [ commaexpr ] ')' statement
 void Compiler::ForStatement() {
     Lex();
     size_t scope = fs_->locals.size();
@@ -508,6 +515,7 @@ void Compiler::ForStatement() {
     EndScope(scope);
 }
 
+// foreach := 'foreach' '(' [ IDENT ',' ] IDENT 'in' expression ')' statement
 void Compiler::ForeachStatement() {
     Lex();
     Expect('(');
@@ -540,6 +548,8 @@ void Compiler::ForeachStatement() {
     EndScope(scope);
 }
 
+// switch := 'switch' '(' expression ')' '{' { 'case' expression ':' { statement } }
+//           [ 'default' ':' { statement } ] '}'
 void Compiler::SwitchStatement() {
     Lex();
     Expect('(');
@@ -582,6 +592,8 @@ void Compiler::SwitchStatement() {
     EndScope(scope);
 }
 
+// local := 'local' 'function' IDENT funcbody
+//        | 'local' IDENT [ '=' expression ] { ',' IDENT [ '=' expression ] }
 void Compiler::LocalStatement() {
     Lex();
     if (token_ == TK_FUNCTION) {
@@ -609,6 +621,7 @@ void Compiler::LocalStatement() {
     OptionalSemicolon();
 }
 
+// return := ( 'return' | 'yield' ) [ commaexpr ]   (the value starts on the same line)
 void Compiler::ReturnStatement(bool isYield) {
     Lex();
     if (isYield) fs_->proto->generator = true;
@@ -622,7 +635,7 @@ void Compiler::ReturnStatement(bool isYield) {
         Emit(OP_YIELD);
         Emit(OP_POP);
     } else if (hasValue) {
-        Expression();
+        CommaExpression();
         auto& code = fs_->proto->code;
         if (!code.empty() && code.back().op == OP_CALL && fs_->trapDepth == 0 && !fs_->proto->generator) {
             code.back().op = OP_TAILCALL;
@@ -634,6 +647,7 @@ void Compiler::ReturnStatement(bool isYield) {
     OptionalSemicolon();
 }
 
+// break := 'break'      continue := 'continue'
 void Compiler::BreakContinue(bool isBreak) {
     const char* what = isBreak ? "'break' has to be in a loop block" : "'continue' has to be in a loop block";
     LoopInfo* loop = nullptr;
@@ -660,6 +674,7 @@ void Compiler::BreakContinue(bool isBreak) {
     OptionalSemicolon();
 }
 
+// function := 'function' IDENT { '::' IDENT } funcbody
 void Compiler::FunctionStatement() {
     Lex();
     std::string name = ExpectIdentifier();
@@ -676,6 +691,7 @@ void Compiler::FunctionStatement() {
     Emit(OP_POP);
 }
 
+// class := 'class' postfix classbody   (the postfix names the new slot)
 void Compiler::ClassStatement() {
     Lex();
     ExpState e = Postfix();
@@ -692,6 +708,7 @@ void Compiler::ClassStatement() {
     Emit(OP_POP);
 }
 
+// scalar := [ '-' ] ( INTEGER | FLOAT ) | STRING | 'true' | 'false' | 'null'
 Value Compiler::ParseConstantScalar() {
     Value v;
     bool negative = false;
@@ -725,6 +742,7 @@ Value Compiler::ParseConstantScalar() {
     return v;
 }
 
+// enum := 'enum' IDENT '{' { IDENT [ '=' scalar ] [ ',' ] } '}'
 void Compiler::EnumStatement() {
     Lex();
     std::string name = ExpectIdentifier();
@@ -749,6 +767,7 @@ void Compiler::EnumStatement() {
     ss_->constTable.As<SQTable>()->Set(ss_->Str(name), holder);
 }
 
+// const := 'const' IDENT '=' scalar
 void Compiler::ConstStatement() {
     Lex();
     std::string name = ExpectIdentifier();
@@ -758,6 +777,7 @@ void Compiler::ConstStatement() {
     ss_->constTable.As<SQTable>()->Set(ss_->Str(name), val);
 }
 
+// try := 'try' statement 'catch' '(' IDENT ')' statement
 void Compiler::TryStatement() {
     Lex();
     int32_t trap = Emit(OP_TRAP);
@@ -783,11 +803,23 @@ void Compiler::TryStatement() {
 // ---------------------------------------------------------------------------------------------
 // expressions
 
+// An expression whose value ends on the stack.
 void Compiler::Expression() {
     ExpState e = ExpressionState();
     Materialize(e);
 }
 
+// commaexpr := expression { ',' expression }   (the value of the last one)
+void Compiler::CommaExpression() {
+    Expression();
+    while (token_ == ',') {
+        Lex();
+        Emit(OP_POP);
+        Expression();
+    }
+}
+
+// Loads a pending (assignable) expression's value.
 void Compiler::Materialize(ExpState& e) {
     switch (e.kind) {
     case ExpKind::Value:
@@ -817,12 +849,9 @@ void Compiler::Materialize(ExpState& e) {
     e.kind = ExpKind::Value;
 }
 
+// expression := unary assignop expression | binary [ '?' expression ':' expression ]
+// assignop   := '=' | '<-' | '+=' | '-=' | '*=' | '/=' | '%='
 ExpState Compiler::ExpressionState() {
-    // assignment is right-associative and binds loosest
-    int32_t codeStart = Pc();
-    (void)codeStart;
-    ExpState e;
-    // parse a ternary-level expression but keep the pending state when it is a plain postfix
     ExpState lhs = Unary();
     switch (token_) {
     case '=':
@@ -841,11 +870,9 @@ ExpState Compiler::ExpressionState() {
         break;
     }
     Materialize(lhs);
-    // continue the binary operators with lhs as the first operand: re-enter the precedence
-    // climb by handing the already-parsed unary to the chain
-    pendingUnary_ = true;
+    BinaryOperators(1);
     Ternary();
-    return e;
+    return lhs;
 }
 
 void Compiler::Assign(ExpState& e, int tok) {
@@ -867,6 +894,7 @@ void Compiler::Assign(ExpState& e, int tok) {
         break;
     }
     bool compound = tok != '=' && tok != TK_NEWSLOT;
+    if (e.baseObject && e.kind == ExpKind::Field) lex_.Error("can't assign expression");
     switch (e.kind) {
     case ExpKind::Local:
     case ExpKind::Outer: {
@@ -909,8 +937,61 @@ void Compiler::Assign(ExpState& e, int tok) {
     e.kind = ExpKind::Value;
 }
 
+// The binary operators, loosest first; all are left-associative.
+struct BinaryOperator {
+    int token;
+    SQOpcode op;
+    int precedence;
+};
+
+// one precedence level per line
+// clang-format off
+constexpr BinaryOperator kBinaryOperators[] = {
+    {TK_OR, OP_ORJ, 1},
+    {TK_AND, OP_ANDJ, 2},
+    {'|', OP_BITOR, 3},
+    {'^', OP_BITXOR, 4},
+    {'&', OP_BITAND, 5},
+    {TK_EQ, OP_EQ, 6}, {TK_NE, OP_NE, 6}, {TK_3WAYSCMP, OP_CMP3, 6},
+    {'<', OP_LT, 7}, {'>', OP_GT, 7}, {TK_LE, OP_LE, 7}, {TK_GE, OP_GE, 7}, {TK_IN, OP_IN, 7},
+        {TK_INSTANCEOF, OP_INSTANCEOF, 7},
+    {TK_SHIFTL, OP_SHL, 8}, {TK_SHIFTR, OP_SHR, 8}, {TK_USHIFTR, OP_USHR, 8},
+    {'+', OP_ADD, 9}, {'-', OP_SUB, 9},
+    {'*', OP_MUL, 10}, {'/', OP_DIV, 10}, {'%', OP_MOD, 10},
+};
+// clang-format on
+
+const BinaryOperator* FindBinaryOperator(int token) {
+    for (const BinaryOperator& b : kBinaryOperators)
+        if (b.token == token) return &b;
+    return nullptr;
+}
+
+// binary := unary { binop unary }   (precedence climbing over kBinaryOperators)
+// The left operand is already on the stack; this consumes the operators of at least `minPrecedence`.
+void Compiler::BinaryOperators(int minPrecedence) {
+    for (;;) {
+        const BinaryOperator* b = FindBinaryOperator(token_);
+        if (!b || b->precedence < minPrecedence) return;
+        Lex();
+        bool shortCircuit = b->op == OP_ORJ || b->op == OP_ANDJ;
+        int32_t jump = -1;
+        if (shortCircuit) {
+            jump = Emit(b->op); // keeps the left value when it decides, else pops it
+            Adjust(-1);
+        }
+        ExpState right = Unary();
+        Materialize(right);
+        BinaryOperators(b->precedence + 1);
+        if (shortCircuit)
+            Patch(jump);
+        else
+            Emit(b->op);
+    }
+}
+
+// The condition is on the stack: `? expression : expression` follows, or nothing.
 void Compiler::Ternary() {
-    LogicalOr();
     if (token_ != '?') return;
     Lex();
     int32_t jz = Emit(OP_JZ);
@@ -923,194 +1004,13 @@ void Compiler::Ternary() {
     Patch(jmp);
 }
 
-void Compiler::LogicalOr() {
-    LogicalAnd();
-    while (token_ == TK_OR) {
-        Lex();
-        int32_t j = Emit(OP_ORJ);
-        Adjust(-1);
-        LogicalAnd();
-        Patch(j);
-    }
-}
-
-void Compiler::LogicalAnd() {
-    BitOr();
-    while (token_ == TK_AND) {
-        Lex();
-        int32_t j = Emit(OP_ANDJ);
-        Adjust(-1);
-        BitOr();
-        Patch(j);
-    }
-}
-
-void Compiler::BitOr() {
-    BitXor();
-    while (token_ == '|') {
-        Lex();
-        BitXor();
-        Emit(OP_BITOR);
-    }
-}
-
-void Compiler::BitXor() {
-    BitAnd();
-    while (token_ == '^') {
-        Lex();
-        BitAnd();
-        Emit(OP_BITXOR);
-    }
-}
-
-void Compiler::BitAnd() {
-    Equality();
-    while (token_ == '&') {
-        Lex();
-        Equality();
-        Emit(OP_BITAND);
-    }
-}
-
-void Compiler::Equality() {
-    Comparison();
-    for (;;) {
-        SQOpcode op;
-        switch (token_) {
-        case TK_EQ:
-            op = OP_EQ;
-            break;
-        case TK_NE:
-            op = OP_NE;
-            break;
-        case TK_3WAYSCMP:
-            op = OP_CMP3;
-            break;
-        default:
-            return;
-        }
-        Lex();
-        Comparison();
-        Emit(op);
-    }
-}
-
-void Compiler::Comparison() {
-    Shift();
-    for (;;) {
-        SQOpcode op;
-        switch (token_) {
-        case '<':
-            op = OP_LT;
-            break;
-        case '>':
-            op = OP_GT;
-            break;
-        case TK_LE:
-            op = OP_LE;
-            break;
-        case TK_GE:
-            op = OP_GE;
-            break;
-        case TK_IN:
-            op = OP_IN;
-            break;
-        case TK_INSTANCEOF:
-            op = OP_INSTANCEOF;
-            break;
-        default:
-            return;
-        }
-        Lex();
-        Shift();
-        Emit(op);
-    }
-}
-
-void Compiler::Shift() {
-    Additive();
-    for (;;) {
-        SQOpcode op;
-        switch (token_) {
-        case TK_SHIFTL:
-            op = OP_SHL;
-            break;
-        case TK_SHIFTR:
-            op = OP_SHR;
-            break;
-        case TK_USHIFTR:
-            op = OP_USHR;
-            break;
-        default:
-            return;
-        }
-        Lex();
-        Additive();
-        Emit(op);
-    }
-}
-
-void Compiler::Additive() {
-    Multiplicative();
-    for (;;) {
-        SQOpcode op;
-        switch (token_) {
-        case '+':
-            op = OP_ADD;
-            break;
-        case '-':
-            op = OP_SUB;
-            break;
-        default:
-            return;
-        }
-        Lex();
-        Multiplicative();
-        Emit(op);
-    }
-}
-
-void Compiler::Multiplicative() {
-    if (pendingUnary_) {
-        pendingUnary_ = false;
-    } else {
-        ExpState u = Unary();
-        Materialize(u);
-    }
-    for (;;) {
-        SQOpcode op;
-        switch (token_) {
-        case '*':
-            op = OP_MUL;
-            break;
-        case '/':
-            op = OP_DIV;
-            break;
-        case '%':
-            op = OP_MOD;
-            break;
-        default:
-            return;
-        }
-        Lex();
-        ExpState u = Unary();
-        Materialize(u);
-        Emit(op);
-    }
-}
-
+// unary := ( '-' | '!' | '~' | 'typeof' | 'clone' | 'resume' ) unary | ( '++' | '--' ) unary
+//        | 'delete' postfix | postfix
 ExpState Compiler::Unary() {
     ExpState e;
     switch (token_) {
     case '-': {
         Lex();
-        if (token_ == TK_INTEGER || token_ == TK_FLOAT) {
-            // fold negative literals, but let postfix operators (.tostring()) apply afterwards
-            ExpState p = Unary();
-            Materialize(p);
-            Emit(OP_NEG);
-            return e;
-        }
         ExpState p = Unary();
         Materialize(p);
         Emit(OP_NEG);
@@ -1159,8 +1059,10 @@ ExpState Compiler::Unary() {
     }
 }
 
+// The '++' or '--' of a pending expression, prefix or postfix.
 void Compiler::IncDec(ExpState& e, int delta, bool postfix) {
     int sign = delta > 0 ? 1 : 0;
+    if (e.baseObject) lex_.Error("can't '++' or '--' an expression");
     switch (e.kind) {
     case ExpKind::Local:
         Emit(OP_INCL, e.index, postfix, sign);
@@ -1185,6 +1087,8 @@ void Compiler::IncDec(ExpState& e, int delta, bool postfix) {
     e.kind = ExpKind::Value;
 }
 
+// postfix := primary { '.' IDENT | '[' expression ']' | call | '++' | '--' }
+// '[', '++' and '--' on a new line start a new statement instead.
 ExpState Compiler::Postfix() {
     ExpState e = Primary();
     for (;;) {
@@ -1192,9 +1096,10 @@ ExpState Compiler::Postfix() {
         case '.': {
             Lex();
             if (e.kind == ExpKind::Enum) {
-                std::string member = lex_.str;
+                std::string member = token_ == TK_CONSTRUCTOR ? "constructor" : lex_.str;
                 Value val;
-                if (token_ != TK_IDENTIFIER ||
+                bool name = token_ == TK_IDENTIFIER || token_ == TK_CONSTRUCTOR;
+                if (!name ||
                     !fs_->proto->literals[size_t(e.index)].As<SQTable>()->Get(ss_->Str(member), val)) {
                     lex_.Error("invalid constant [" + enumName_ + "." + member + "]");
                 }
@@ -1205,9 +1110,8 @@ ExpState Compiler::Postfix() {
             }
             bool fromBase = e.kind == ExpKind::Base;
             Materialize(e);
-            std::string name = token_ == TK_CONSTRUCTOR ? "constructor" : lex_.str;
-            if (token_ != TK_IDENTIFIER && token_ != TK_CONSTRUCTOR) ErrorExpected(TK_IDENTIFIER);
-            Lex();
+            if (token_ == TK_BASE) ErrorExpected(TK_IDENTIFIER);
+            std::string name = ExpectIdentifier();
             e.kind = ExpKind::FieldLit;
             e.index = StringLit(name);
             e.baseObject = fromBase;
@@ -1244,6 +1148,7 @@ ExpState Compiler::Postfix() {
     }
 }
 
+// call := '(' arguments ')' [ initializer ]
 void Compiler::Call(ExpState& e) {
     switch (e.kind) {
     case ExpKind::FieldLit:
@@ -1271,14 +1176,14 @@ void Compiler::Call(ExpState& e) {
     Lex();
     int32_t nargs = Arguments();
     forcedLine_ = callLine;
-    // a table literal right after the call is passed as one more argument (call initializer)
     Emit(OP_CALL, nargs + 1);
     forcedLine_ = -1;
     Adjust(-(nargs + 1));
     e.kind = ExpKind::Value;
-    if (token_ == '{' && lex_.tokenLine == lex_.prevTokenLine) InitializerBlock();
+    if (token_ == '{') InitializerBlock();
 }
 
+// initializer := '{' { ( IDENT | '[' expression ']' ) '=' expression [ ',' ] } '}'
 // `call() { key = value, ... }` assigns slots of the call's result, which stays on the stack.
 void Compiler::InitializerBlock() {
     Lex();
@@ -1300,6 +1205,7 @@ void Compiler::InitializerBlock() {
     Lex();
 }
 
+// arguments := [ expression { [ ',' ] expression } ]   (the closing ')' is consumed)
 int32_t Compiler::Arguments() {
     int32_t n = 0;
     while (token_ != ')') {
@@ -1308,8 +1214,6 @@ int32_t Compiler::Arguments() {
         if (token_ == ',') {
             Lex();
             if (token_ == ')') lex_.Error("expression expected, found ')'");
-        } else if (token_ != ')') {
-            ErrorExpected(')');
         }
     }
     Lex();
@@ -1321,6 +1225,7 @@ bool Compiler::ConstantValue(const std::string& name, Value& out) {
     return consts->Get(ss_->Str(name), out);
 }
 
+// A name is a local, an outer, a constant or enum, `vargc`, or else a slot of `this`/the root.
 void Compiler::ResolveName(const std::string& name, ExpState& e) {
     int32_t local = FindLocal(fs_, name);
     if (local >= 0) {
@@ -1355,6 +1260,10 @@ void Compiler::ResolveName(const std::string& name, ExpState& e) {
     e.index = StringLit(name);
 }
 
+// primary := STRING | INTEGER | FLOAT | 'null' | 'true' | 'false' | '__LINE__' | '__FILE__'
+//          | 'this' | 'base' | IDENT | '::' IDENT | '(' commaexpr ')' | '[' array | '{' table
+//          | 'function' funcbody | boundfunction | '@' funcbody | 'class' classbody
+//          | 'delegate' expression ':' expression | 'rawcall' '(' arguments ')'
 ExpState Compiler::Primary() {
     ExpState e;
     switch (token_) {
@@ -1419,12 +1328,7 @@ ExpState Compiler::Primary() {
     }
     case '(': {
         Lex();
-        Expression();
-        while (token_ == ',') { // comma operator: value of the last expression
-            Lex();
-            Emit(OP_POP);
-            Expression();
-        }
+        CommaExpression();
         Expect(')');
         return e;
     }
@@ -1439,6 +1343,10 @@ ExpState Compiler::Primary() {
         return e;
     case TK_FUNCTION:
         Lex();
+        if (token_ == '[') {
+            BoundFunctionExpr();
+            return e;
+        }
         FunctionExpr("", false);
         return e;
     case '@':
@@ -1481,6 +1389,7 @@ ExpState Compiler::Primary() {
     }
 }
 
+// array := '[' { expression [ ',' ] } ']'   (after the '[')
 void Compiler::ArrayLiteral() {
     Emit(OP_NEWARRAY);
     while (token_ != ']') {
@@ -1491,6 +1400,9 @@ void Compiler::ArrayLiteral() {
     Lex();
 }
 
+// table := '{' { slot [ ',' ] } '}'   (after the '{'; attributes end with '/>')
+// slot  := 'function' IDENT funcbody | 'constructor' funcbody | '[' expression ']' '=' expression
+//        | STRING ( ':' | '=' ) expression | IDENT '=' expression
 void Compiler::TableLiteral(int endTok) {
     while (token_ != endTok) {
         if (token_ == TK_FUNCTION) {
@@ -1498,6 +1410,10 @@ void Compiler::TableLiteral(int endTok) {
             std::string name = ExpectIdentifier();
             Emit(OP_PUSHLIT, StringLit(name));
             FunctionExpr(name, false);
+        } else if (token_ == TK_CONSTRUCTOR) {
+            Lex();
+            Emit(OP_PUSHLIT, StringLit("constructor"));
+            FunctionExpr("constructor", false);
         } else if (token_ == '[') {
             Lex();
             Expression();
@@ -1511,10 +1427,7 @@ void Compiler::TableLiteral(int endTok) {
             Lex();
             Expression();
         } else {
-            std::string name = token_ == TK_CONSTRUCTOR ? "constructor" : lex_.str;
-            if (token_ != TK_IDENTIFIER && token_ != TK_CONSTRUCTOR) ErrorExpected(TK_IDENTIFIER);
-            Lex();
-            Emit(OP_PUSHLIT, StringLit(name));
+            Emit(OP_PUSHLIT, StringLit(ExpectIdentifier()));
             Expect('=');
             Expression();
         }
@@ -1524,11 +1437,15 @@ void Compiler::TableLiteral(int endTok) {
     Lex();
 }
 
+// attributes := '</' { slot [ ',' ] } '/>'
 void Compiler::Attributes() {
     Emit(OP_NEWTABLE);
     TableLiteral(TK_ATTR_CLOSE);
 }
 
+// classbody := [ 'extends' expression ] [ attributes ] '{' { member [ ';' | ',' ] } '}'
+// member    := [ attributes ] [ 'static' ] ( 'function' IDENT funcbody | 'constructor' funcbody
+//              | '[' expression ']' '=' expression | IDENT '=' expression )
 void Compiler::ClassBody() {
     bool hasBase = false;
     if (token_ == TK_EXTENDS) {
@@ -1598,10 +1515,36 @@ void Compiler::ClassBody() {
     Lex();
 }
 
+// boundfunction := 'function' '[' expression ']' funcbody
+// The environment is evaluated first, as written, and the closure is made bound to it: the
+// environment's code is moved behind the closure's `bindenv` lookup.
+void Compiler::BoundFunctionExpr() {
+    Lex();
+    int32_t envStart = Pc();
+    Expression();
+    Expect(']');
+    int32_t envPeak = fs_->proto->stackSize;
+    std::vector<SQInstruction> envCode(fs_->proto->code.begin() + envStart, fs_->proto->code.end());
+    fs_->proto->code.resize(size_t(envStart));
+    Adjust(-1);
+    FunctionExpr("", false);
+    Emit(OP_GETMETHOD, StringLit("bindenv"));
+    for (auto& ins : envCode)
+        fs_->proto->code.push_back(ins);
+    Adjust(1);
+    fs_->proto->stackSize = std::max(fs_->proto->stackSize, envPeak + 2); // its operands sit 2 higher
+    Emit(OP_CALL, 2);
+    Adjust(-2);
+}
+
 void Compiler::FunctionExpr(const std::string& name, bool lambda) {
     FunctionBody(name, lambda);
 }
 
+// funcbody := '(' [ param { ',' param } ] ')' [ ':' '(' { IDENT [ ',' ] } ')' ] statement
+// param    := IDENT [ '=' expression ] | '...'
+// A lambda ('@') has an expression instead of the statement; the ':' list is the older
+// free-variable form.
 void Compiler::FunctionBody(const std::string& name, bool lambda) {
     FuncState fs;
     fs.parent = fs_;
@@ -1639,7 +1582,7 @@ void Compiler::FunctionBody(const std::string& name, bool lambda) {
         if (token_ == ',')
             Lex();
         else if (token_ != ')')
-            ErrorExpected(')');
+            lex_.Error("expected ')' or ','");
     }
     Lex();
     int32_t nfree = 0;
@@ -1675,11 +1618,13 @@ void Compiler::FunctionBody(const std::string& name, bool lambda) {
     if (lambda) {
         Expression();
         Emit(OP_RETURN);
-    } else {
-        if (token_ != '{') ErrorExpected('{');
+    } else if (token_ == '{') { // the usual block: its locals end with the function
         Lex();
         StatementsUntil('}');
         Lex();
+        Emit(OP_RETURNNULL);
+    } else {
+        Statement();
         Emit(OP_RETURNNULL);
     }
     for (auto& l : fs.locals)

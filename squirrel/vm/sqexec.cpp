@@ -1,4 +1,35 @@
 // The interpreter loop, call frames, outers, generators and native calls.
+//
+// Frames. A thread has one value stack (`stack`, `top`) and a vector of call frames. A frame's
+// `base` is the stack index of its slot 0, which holds `this`; the parameters follow, then the
+// locals, then the operands of the expression being evaluated. The compiler knows every slot's
+// depth, so instructions address locals by slot number and the operand stack needs no bounds
+// checks of its own; `EnterFrame` checks once per call that the callee's `stackSize` fits.
+// A script-to-script call never recurses in C++: OP_CALL pushes a frame and the loop goes on in
+// the callee. Only calls that must come back to C++ (from the API, a native function, a
+// metamethod, a constructor, a generator's resume) start a nested `Execute`; their first frame
+// is a `boundary`, and returning from it leaves that `Execute`.
+//
+// How values move. A call's callee sits just below `this` and the arguments; the result replaces
+// the callee (the frame's `target`), or goes to `retval` when a boundary frame returns to C++.
+// Frame state used in the loop (`ci`, `base`, `closure`, `literals`) is cached in locals and
+// reloaded (RELOAD) whenever the frame vector may have changed. Captured locals are reached
+// through `SQOuter`s: open ones point into the stack and are closed (the value copied into the
+// outer) when their frame or block ends.
+//
+// Errors. `Raise`/`RaiseValue` set `lastError` and throw `SQThrow`; every error, from an
+// instruction, a native function or a metamethod, travels as that one C++ exception. Where it is
+// caught:
+//   - `Execute`: the innermost `try` (a `traps` entry) owned by this invocation resumes at its
+//     catch block; without one, the error handler reports it (once, `errorReported`) unless a
+//     `try` further out will catch it, the frames are unwound and the exception leaves.
+//   - `CallValue`, `sqV_callnative`, `Resume`, `SQVM::CallMeta`: restore their own bookkeeping
+//     (native depth, frames, generator state) and rethrow.
+//   - `SQVM::Call`, the API's `Guard` and `sq_wakeupvm` (`sqapi.cpp`): the boundary to C: the
+//     error becomes SQ_ERROR, `lastError` kept for `sq_getlasterror`.
+//   - `CallErrorHandler`: an error inside the handler itself is dropped.
+//   - `SQVM::GetViaMeta`: a `_get` that throws null means "no such slot"; anything else rethrows.
+// No other code catches, so a C++ frame between two of these sites needs no cleanup of its own.
 #include <cmath>
 #include <cstdio>
 

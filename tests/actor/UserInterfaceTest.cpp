@@ -52,17 +52,13 @@ class UserInterfaceTest : public testing::Test {
         input.window = &window;
         input.mouse.Attach(&window, 0);
         input.mouse.Activate();
-        g_input = &input;
-        ui = new UserInterface;
+        ui = new UserInterface({&input, &graphics, &actors, &objects, &g_paused});
         actors.Register(ui, 60, 0, true);
         mascot = new FakeMascot({0, 0, 10, 1});
         actors.Register(mascot, 60, 128, false);
         Frame(); // places both
     }
-    ~UserInterfaceTest() override {
-        g_input = nullptr;
-        g_paused = false;
-    }
+    ~UserInterfaceTest() override { g_paused = false; }
 
     // The client pixel over a world point.
     void PixelOf(const Vector4& world, int* x, int* y) const {

@@ -46,7 +46,8 @@ TEST_F(AppConfigTest, WorldBoundsFollowTheGivenSidesAndTheAspectRatio) {
         {"cfg_WorldSizeX <- 200; cfg_WorldSizeY <- 10; cfg_WorldSizeZ <- 4;", Box(100, 5, 2)},
         {"cfg_WorldSizeX <- 0;", Box(0, 0, 0)},
         {"cfg_WorldSizeX <- null;", Box(6666.667f, 5000, 5000)},
-        {"cfg_WorldSizeX <- \"wide\";", Box(0, 0, 0)},
+        {"cfg_WorldSizeX <- \"wide\";", Box(6666.667f, 5000, 5000)},
+        {"cfg_WorldSizeY <- [5];", Box(6666.667f, 5000, 5000)},
         {"cfg_WorldSizeY <- 100.5;", Box(67.0f, 50.25f, 50.25f)},
     };
     for (const Case& c : cases) {

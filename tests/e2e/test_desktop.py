@@ -8,6 +8,7 @@ import ctypes
 import ctypes.util
 import os
 import re
+import signal
 import subprocess
 import tempfile
 import time
@@ -357,6 +358,16 @@ class DesktopTest(unittest.TestCase):
             icons = [w for w in d.windows(classname="mascot") if d.info(w)["width"] <= 64]
             self.assertEqual(len(icons), 1, "a second tray icon appeared")
             self.assertIsNone(m.proc.poll())
+
+    def test_a_killed_first_instance_does_not_block_the_next_start(self):
+        with Desktop(tray=False) as d:
+            with Mascot(d, status=-signal.SIGKILL) as first:
+                first.main_window()
+                first.proc.kill()
+                first.proc.wait()
+            with Mascot(d) as second:
+                wait_for(lambda: "startup: hello" in second.log(), what="the next start's start-up script")
+                self.assertNotIn("already runs", second.log())
 
     def test_autostart_item_writes_and_removes_its_entry(self):
         with Desktop() as d:

@@ -4,23 +4,33 @@ Run by CTest, one case per test: python3 test_host.py HostTest.test_window_hints
 MZ_MASCOT names the program, MZ_E2E_FOLDERS the folder of the test mascot folders."""
 
 import os
+import signal
 import subprocess
 import sys
 import time
 import unittest
 
-from desktop import Desktop, stop, tools_present, wait_for
+from desktop import Desktop, scaled, stop, tools_present, wait_for
 
 MASCOT = os.environ.get("MZ_MASCOT", "mascot")
 FOLDERS = os.environ.get("MZ_E2E_FOLDERS", os.path.join(os.path.dirname(__file__), "folders"))
 APP_NAME = "E2E Mascot"
 
 
-class Mascot:
-    """The program under test, started with --log-stderr; its log is collected to a file."""
+# What the sanitizers write when they find something (address, leak, undefined behaviour, thread).
+SANITIZER_REPORTS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
+                     "WARNING: ThreadSanitizer", "SUMMARY: UndefinedBehaviorSanitizer")
 
-    def __init__(self, desktop, folder="hello"):
+
+class Mascot:
+    """The program under test, started with --log-stderr; its log is collected to a file.
+
+    Leaving the `with` block stops it with SIGTERM unless it has ended, and checks that it ended
+    with `status` (0: SIGTERM ends it the way "終了" does) and without a sanitizer report."""
+
+    def __init__(self, desktop, folder="hello", status=0):
         self.desktop = desktop
+        self.status = status
         self.log_path = os.path.join(desktop.tmp.name, "mascot.log")
         self.log_file = open(self.log_path, "w")
         self.proc = desktop.spawn([MASCOT, "--log-stderr", os.path.join(FOLDERS, folder)],
@@ -29,9 +39,19 @@ class Mascot:
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
-        stop(self.proc)
+    def __exit__(self, exc_type, *exc):
+        status = stop(self.proc)
         self.log_file.close()
+        if exc_type is None:
+            self.check_ended(status)
+
+    def check_ended(self, status):
+        log = self.log()
+        if status != self.status:
+            raise AssertionError(f"mascot ended with status {status}, not {self.status}; log:\n{log}")
+        for report in SANITIZER_REPORTS:
+            if report in log:
+                raise AssertionError(f"sanitizer report in the output:\n{log}")
 
     def log(self):
         with open(self.log_path) as f:
@@ -44,7 +64,7 @@ class Mascot:
     def wait_exit(self, timeout):
         """Waits for the program to end; its exit status, or a failure with its log."""
         try:
-            status = self.proc.wait(timeout)
+            status = self.proc.wait(scaled(timeout))
         except subprocess.TimeoutExpired:
             raise AssertionError(f"mascot still running after {timeout} s; log:\n{self.log()}")
         if status != 0:
@@ -149,11 +169,11 @@ class HostTest(unittest.TestCase):
             self.assertEqual(m.wait_exit(EXIT_LIMIT), 0)
 
     def test_failing_startup_script_shows_error_box_then_ends(self):
-        with Desktop() as d, Mascot(d, "broken") as m:
+        with Desktop() as d, Mascot(d, "broken", status=1) as m:
             box = wait_for(lambda: d.windows(name="Error"), what="the error box")[0]
             self.assertIsNone(m.proc.poll())  # the box holds the application thread only
             d.xdotool("windowactivate", "--sync", box, "key", "Return")
-            self.assertEqual(m.wait_exit(5.0), 0)
+            self.assertEqual(m.wait_exit(5.0), 1)
             self.assertIn("startup.nut", m.log())
             self.assertNotIn("never printed", m.log())
 
@@ -164,6 +184,55 @@ class HostTest(unittest.TestCase):
             self.assertIsNone(m.proc.poll())
             m.proc.terminate()
             self.assertEqual(m.wait_exit(2.0), 0)
+
+
+    def test_closing_the_window_from_outside_ends_with_status_0(self):
+        with Desktop() as d, Mascot(d) as m:
+            d.close_window(m.main_window())
+            self.assertEqual(m.wait_exit(EXIT_LIMIT), 0)
+
+    def test_losing_the_x_server_ends_once_with_status_1(self):
+        with Desktop() as d, Mascot(d, status=1) as m:
+            m.main_window()
+            time.sleep(0.3)  # a few frames drawn into the window
+            d.kill_x_server()
+            self.assertEqual(m.wait_exit(5.0), 1)
+            self.assertIn("the connection to the X server was lost", m.log())
+
+
+@unittest.skipUnless(tools_present(), "Xvfb, openbox, trayer, xdotool and x11-utils are needed")
+class BusyScriptTest(unittest.TestCase):
+    """A loop callback that never returns (folder "busy")."""
+
+    def start(self, d):
+        m = Mascot(d, "busy")
+        try:
+            wait_for(lambda: "busy" in m.log(), timeout=20, what="the first busy frame")
+        except BaseException:
+            m.__exit__(None, None, None)
+            raise
+        return m
+
+    def test_sigterm_and_sigint_end_it_at_once(self):
+        for signal_number in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=signal_number), Desktop() as d:
+                with self.start(d) as m:
+                    m.proc.send_signal(signal_number)
+                    self.assertEqual(m.wait_exit(EXIT_LIMIT), 0)
+
+    def test_exit_from_tray_menu_ends_it_at_once(self):
+        with Desktop() as d:
+            with self.start(d) as m:
+                m.open_menu_from_tray()
+                m.choose(EXIT)
+                self.assertEqual(m.wait_exit(EXIT_LIMIT), 0)
+
+    def test_the_endless_call_is_interrupted_and_the_frames_go_on(self):
+        with Desktop() as d:
+            with self.start(d) as m:
+                wait_for(lambda: m.log().count("busy") >= 2, timeout=20, what="the next frame's call")
+                self.assertIn("script took longer than 5 s: interrupted", m.log())
+                self.assertIsNone(m.proc.poll())
 
 
 @unittest.skipUnless(tools_present(), "Xvfb, openbox, trayer, xdotool and x11-utils are needed")
@@ -247,6 +316,21 @@ class CharacterTest(unittest.TestCase):
                 menu_at(cx, cy, PAUSE)
                 self.assertGreater(len(shapes(w)), 1)
 
+    def test_clicking_the_character_leaves_the_keyboard_focus_where_it_was(self):
+        with Desktop() as d:
+            m, w, (x, y, width, height) = self.start(d)
+            with m:
+                other = d.spawn(["xmessage", "-geometry", "+0+0", "-name", "mz-other", "another window"])
+                try:
+                    window = wait_for(lambda: d.windows(classname="mz-other"), what="the other window")[0]
+                    d.xdotool("windowactivate", "--sync", window)
+                    wait_for(lambda: d.focused_window() == window, what="the other window's focus")
+                    d.xdotool("mousemove", x + width // 2, y + height // 2, "click", "2")
+                    wait_frames(d, w)
+                    self.assertEqual(d.focused_window(), window)
+                finally:
+                    stop(other)
+
     def test_right_click_on_character_opens_menu_and_exit_ends(self):
         with Desktop() as d:
             m, w, (x, y, width, height) = self.start(d)
@@ -254,6 +338,32 @@ class CharacterTest(unittest.TestCase):
                 m.open_menu_at(x + width // 2, y + height // 2)
                 m.choose(EXIT)
                 self.assertEqual(m.wait_exit(EXIT_LIMIT), 0)
+
+
+@unittest.skipUnless(tools_present(), "Xvfb, openbox, trayer, xdotool and x11-utils are needed")
+class LostMouseTest(unittest.TestCase):
+    """The release of a drag reaches the character even when the window did not get it."""
+
+    def test_an_error_box_during_a_drag_releases_the_character(self):
+        with Desktop() as d:
+            m = Mascot(d, "catcher")
+            with m:
+                w = wait_for(lambda: d.windows(name="E2E Catcher"), timeout=20, what="the main window")[0]
+                wait_for(lambda: "catcher ready" in m.log(), timeout=20, what="the start-up script")
+                x, y, width, height = wait_for(lambda: nonzero(d.shape_extents(w)), what="the character's shape")
+                cx, cy = x + width // 2, y + height // 2
+                d.xdotool("mousemove", cx, cy, "mousedown", "1")
+                wait_frames(d, w)
+                d.xdotool("mousemove", cx - 40, cy)  # the catch: its callback opens an error box
+                box = wait_for(lambda: d.windows(name="Error"), what="the error box")[0]
+                d.xdotool("mouseup", "1")
+                d.xdotool("windowactivate", "--sync", box, "key", "Return")
+                wait_for(lambda: "release" in m.log(), what="the release callback")
+                # Released: she no longer follows the mouse.
+                shape = d.shape_extents(w)
+                d.xdotool("mousemove", cx - 200, cy - 200)
+                time.sleep(0.3)
+                self.assertLess(abs(d.shape_extents(w)[0] - shape[0]), 60)
 
 
 def wait_frames(d, w, count=2):

@@ -66,19 +66,35 @@ class SampleTest(unittest.TestCase):
                 self.assertIn("画面の高さ 5.0", m.log())
                 self.assert_healthy(d, m)
 
-    def test_caught_she_dangles_released_she_falls_lands_and_waves_when_clicked(self):
+    def assert_walks_again(self, d, m, w):
+        """After a handling: she is back on the bottom edge and walks off from where she was."""
+        wait_for(lambda: nonzero(d.shape_extents(w)) and abs(bottom(d.shape_extents(w)) - d.height) < d.height // 20,
+                 timeout=10, interval=0.02, what="Momo on the bottom edge")
+        settled = d.shape_extents(w)
+        wait_for(lambda: abs(centre_x(d.shape_extents(w)) - centre_x(settled)) > d.height // 10,
+                 timeout=20, interval=0.1, what="Momo to walk again")
+        self.assert_healthy(d, m)
+
+    def press_on_her(self, d, w, button):
+        """Presses `button` on her body (she may be walking: her shape is read just before)."""
+        x, y, width, height = d.shape_extents(w)
+        cx, cy = x + width // 2, y + height // 2
+        d.xdotool("mousemove", cx, cy, "mousedown", button)
+        wait_frames(d, w)  # the press is sampled with the cursor still on her
+        return cx, cy
+
+    def drag(self, d, cx, cy, dx, dy, step_seconds=0.03):
+        for step in range(1, 11):
+            d.xdotool("mousemove", cx + dx * step // 10, cy + dy * step // 10)
+            time.sleep(step_seconds)
+
+    def test_dropped_from_a_height_she_dangles_falls_lands_and_walks_again(self):
         with Desktop() as d:
             m, w, _ = self.start(d)
             with m:
-                # Catch her by the body (she may be walking already: read her shape just before).
-                x, y, width, height = d.shape_extents(w)
-                cx, cy = x + width // 2, y + height // 2
                 lift = d.height // 2
-                d.xdotool("mousemove", cx, cy, "mousedown", "1")
-                wait_frames(d, w)  # the press is sampled with the cursor still on her
-                for step in range(1, 11):
-                    d.xdotool("mousemove", cx, cy - lift * step // 10)
-                    time.sleep(0.03)
+                cx, cy = self.press_on_her(d, w, "1")
+                self.drag(d, cx, cy, 0, -lift)
                 wait_for(lambda: nonzero_below(d.shape_extents(w), bottom_limit=d.height - lift // 2),
                          timeout=10, what="Momo to follow the mouse up")
                 # Held still, she dangles: her legs swing, so her silhouette keeps changing.
@@ -91,13 +107,44 @@ class SampleTest(unittest.TestCase):
                          timeout=10, interval=0.02, what="Momo to land on the bottom edge")
                 time.sleep(1.0)  # landing: a few frames on the ground, she must not sink or bounce
                 self.assertLess(abs(bottom(d.shape_extents(w)) - d.height), d.height // 20)
-                # A middle click on her (a catch that does not move) makes her wave.
-                x, y, width, height = d.shape_extents(w)
-                d.xdotool("mousemove", x + width // 2, y + height // 2, "mousedown", "2")
+                self.assert_walks_again(d, m, w)
+
+    def test_dragged_along_the_ground_she_walks_again(self):
+        with Desktop() as d:
+            m, w, _ = self.start(d)
+            with m:
+                cx, cy = self.press_on_her(d, w, "1")
+                self.drag(d, cx, cy, d.width // 8, 0)
+                wait_frames(d, w)
+                d.xdotool("mouseup", "1")
+                self.assert_walks_again(d, m, w)
+                self.assertNotIn("から落ちます", m.log())  # set down, not dropped
+
+    def test_turned_with_the_middle_button_she_walks_again(self):
+        with Desktop() as d:
+            m, w, _ = self.start(d)
+            with m:
+                cx, cy = self.press_on_her(d, w, "2")
+                self.drag(d, cx, cy, d.width // 20, 0, step_seconds=0.06)
                 wait_frames(d, w)
                 d.xdotool("mouseup", "2")
-                wait_for(lambda: "手を振ります" in m.log(), timeout=10, what="Momo to wave")
-                self.assert_healthy(d, m)
+                self.assert_walks_again(d, m, w)
+
+    def test_clicked_she_waves_and_walks_again(self):
+        with Desktop() as d:
+            m, w, _ = self.start(d)
+            with m:
+                # A middle click, and a left poke (the left button catches only once the mouse moves
+                # while it is down). Both are short: a catch held for 0.4 s is no click.
+                for button, poke in (("2", 0), ("1", 4)):
+                    with self.subTest(button=button):
+                        waves = m.log().count("手を振ります")
+                        x, y, width, height = d.shape_extents(w)
+                        cx, cy = x + width // 2, y + height // 2
+                        d.xdotool("mousemove", cx, cy, "mousedown", button, "sleep", "0.05",
+                                  "mousemove", cx + poke, cy, "sleep", "0.05", "mouseup", button)
+                        wait_for(lambda: m.log().count("手を振ります") > waves, timeout=10, what="Momo to wave")
+                        self.assert_walks_again(d, m, w)
 
 
 def nonzero_below(shape, bottom_limit):

@@ -44,9 +44,9 @@ TEST_F(InputTest, AClickShorterThanAFrameStillPressesAndReleases) {
     window.SetButton(MzMouseState::kMiddle, true);
     window.SetButton(MzMouseState::kMiddle, false);
     input.Update();
-    EXPECT_TRUE(input.WasPressed(MzInput::kMiddle));
+    EXPECT_TRUE(input.WasPressed(MzMouseState::kMiddle));
     input.Update();
-    EXPECT_TRUE(input.WasReleased(MzInput::kMiddle));
+    EXPECT_TRUE(input.WasReleased(MzMouseState::kMiddle));
     input.Update();
     EXPECT_EQ(input.held | input.pressed | input.released, 0);
 }
@@ -54,12 +54,12 @@ TEST_F(InputTest, AClickShorterThanAFrameStillPressesAndReleases) {
 TEST_F(InputTest, DeactivatedWindowReleasesHeldButtons) {
     window.SetButton(MzMouseState::kLeft, true);
     input.Update();
-    ASSERT_TRUE(input.IsHeld(MzInput::kLeft));
+    ASSERT_TRUE(input.IsHeld(MzMouseState::kLeft));
 
     window.mouse.active = false;
     input.Update();
-    EXPECT_FALSE(input.IsHeld(MzInput::kLeft));
-    EXPECT_TRUE(input.WasReleased(MzInput::kLeft));
+    EXPECT_FALSE(input.IsHeld(MzMouseState::kLeft));
+    EXPECT_TRUE(input.WasReleased(MzMouseState::kLeft));
 
     window.mouse.active = true;
     input.mouse.Deactivate();

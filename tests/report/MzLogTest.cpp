@@ -171,6 +171,26 @@ TEST(MzErrorBox, ShowsTagAndMessageCutTo126Characters) {
     EXPECT_EQ(views.Flushed(), "") << "error boxes are not logged";
 }
 
+TEST(MzErrorBox, ATextShownLatelyIsLoggedWithItsRepeatCountInstead) {
+    ScopedReportViews views;
+    testing::internal::CaptureStderr();
+    for (int frame = 0; frame < 3; ++frame)
+        MzErrorBox("ERROR", "スクリプトファイルの実行に失敗しました。(%s)", "cannot open the file");
+    MzErrorBox("ERROR", "%s", "another text");
+    std::string stderrText = testing::internal::GetCapturedStderr();
+
+    ASSERT_EQ(views.errorBox.shown.size(), 2u);
+    EXPECT_EQ(views.errorBox.shown[1], "ERROR : another text");
+    EXPECT_EQ(CountOf(stderrText, "cannot open the file"), 1u) << stderrText;
+    const std::string& log = views.Flushed();
+    EXPECT_EQ(CountOf(log, "(cannot open the file) (repeated 2 times)\r\n"), 1u) << log;
+    EXPECT_EQ(CountOf(log, "(cannot open the file) (repeated 3 times)\r\n"), 1u) << log;
+
+    ScopedReportViews freshWindow;
+    MzErrorBox("ERROR", "%s", "another text");
+    EXPECT_EQ(freshWindow.errorBox.shown.size(), 1u);
+}
+
 TEST(MzErrorBox, WithoutViewGoesToStderrOnly) {
     MzSetErrorBoxView(nullptr);
     testing::internal::CaptureStderr();

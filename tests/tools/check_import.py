@@ -46,7 +46,7 @@ def main(inspect, folder):
         problems.append("a texture did not load")
     for path in motions:
         length, keys = expected_motion(os.path.join(folder, path))
-        head = re.search(r"^motion %s: length (\S+) s, (\d+) curves$" % re.escape(path), out, re.M)
+        head = re.search(r"^motion %s: length (\S+) s, (\d+) curves, \d+ with keys$" % re.escape(path), out, re.M)
         if not head or abs(float(head.group(1)) - length) > 1e-5 or int(head.group(2)) != len(joints):
             problems.append("%s: %s, expected length %g and %d curves" % (path, head and head.group(0), length, len(joints)))
             continue

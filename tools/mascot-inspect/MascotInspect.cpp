@@ -1,10 +1,10 @@
-// mascot-inspect [--snapshot OUT.png [--mask MASK.png] [--time SECONDS] [--camera perspective|2d]
-//                 [--turn DEGREES] [--size WxH]] FILE.dae [MOTION.dae ...]
+// mascot-inspect [OPTIONS] FILE.dae [MOTION.dae ...]   (options anywhere; --help lists them)
 //
 // Imports a model (and motions for it) as a mascot would, without any window, and prints one
-// line per joint, prim, texture, motion curve, then the bounds and every message the import
-// produced: error boxes and message-window texts come to stdout here, as do the problems the
-// document reader read past. Exit status 0 when the model loaded, 1 when it did not.
+// line per joint, prim (with the material it bound), texture, motion curve, then the bounds and
+// every message the import produced: error boxes and message-window texts come to stdout here, as
+// do the problems the document reader read past. Exit status 0 when the model loaded, 1 when it
+// did not or the command line was wrong; --help prints the usage and exits 0.
 //
 // --snapshot also renders one frame of the model (posed by the first motion at --time, if given)
 // through the mask and normal passes and writes the colour image and the mask (default
@@ -55,12 +55,14 @@ void PrintJoints(const MzModel& model) {
     }
 }
 
-void PrintPrims(const MzModel& model) {
+void PrintPrims(const MzModel& model, const std::vector<std::string>& materials) {
     uint64_t triangles = 0;
     for (size_t i = 0; i < model.prims.Count(); ++i) {
         const MzPrim* prim = model.prims[i];
         triangles += prim->primitiveCount;
-        std::printf("prim %zu: %u triangles,", i, prim->primitiveCount);
+        const std::string material = i < materials.size() ? materials[i] : std::string();
+        std::printf("prim %zu: %u triangles, material %s,", i, prim->primitiveCount,
+                    material.empty() ? "-" : material.c_str());
         PrintColor("diffuse", prim->material.diffuse);
         PrintColor("ambient", prim->material.ambient);
         PrintColor("specular", prim->material.specular);
@@ -80,7 +82,10 @@ void PrintBounds(const MzModel& model) {
 }
 
 void PrintMotion(const char* path, const MzMotionData& data, const MzModel& model) {
-    std::printf("motion %s: length %g s, %u curves\n", path, data.length, data.curveCount);
+    uint32_t keyed = 0;
+    for (uint32_t i = 0; i < data.curveCount; ++i)
+        keyed += !data.curves[i].keys.Empty();
+    std::printf("motion %s: length %g s, %u curves, %u with keys\n", path, data.length, data.curveCount, keyed);
     for (uint32_t i = 0; i < data.curveCount; ++i)
         std::printf("  curve %u (%s): %zu keys\n", i, model.joints[i]->name.c_str(),
                     data.curves[i].keys.Count());
@@ -98,43 +103,94 @@ struct Snapshot {
     MzSnapshotOptions options;
 };
 
-// Takes the options off the front of the arguments; false on a malformed one.
-bool ParseOptions(std::vector<std::string>* args, Snapshot* snapshot) {
-    while (!args->empty() && args->front().rfind("--", 0) == 0) {
-        const std::string option = args->front();
-        if (args->size() < 2) return false;
-        const std::string value = (*args)[1];
-        args->erase(args->begin(), args->begin() + 2);
-        if (option == "--snapshot") {
-            snapshot->colourPath = value;
-        } else if (option == "--mask") {
-            snapshot->maskPath = value;
-        } else if (option == "--time") {
-            char* end = nullptr;
-            snapshot->time = std::strtof(value.c_str(), &end);
-            if (*end != '\0' || !std::isfinite(snapshot->time) || snapshot->time < 0) return false;
-        } else if (option == "--camera") {
-            if (value != "perspective" && value != "2d") return false;
-            snapshot->options.camera =
-                value == "2d" ? MzSnapshotCamera::Flat2D : MzSnapshotCamera::Perspective;
-        } else if (option == "--turn") {
-            char* end = nullptr;
-            const float degrees = std::strtof(value.c_str(), &end);
-            if (*end != '\0' || !std::isfinite(degrees)) return false;
-            snapshot->options.yaw = degrees * 3.14159265f / 180;
-        } else if (option == "--size") {
-            if (std::sscanf(value.c_str(), "%dx%d", &snapshot->options.width, &snapshot->options.height) != 2)
-                return false;
-        } else {
+struct CommandLine {
+    std::vector<std::string> files; // the model, then its motions
+    Snapshot snapshot;
+    MzColladaOptions import;
+    bool help = false;
+};
+
+const char kUsage[] =
+    "usage: mascot-inspect [OPTIONS] FILE.dae [MOTION.dae ...]\n"
+    "  --axes as-is|document   take the documents as Y up in their own units (default), or honour\n"
+    "                          their up_axis and unit\n"
+    "  --snapshot OUT.png      render one frame into OUT.png and its mask (needs a display)\n"
+    "  --mask MASK.png         where the mask goes (default OUT.mask.png)\n"
+    "  --time SECONDS          pose the model by the first motion at this time\n"
+    "  --camera perspective|2d the snapshot's camera\n"
+    "  --turn DEGREES          turn the model about the vertical axis\n"
+    "  --size WxH              the snapshot's size\n"
+    "  --help                  print this and exit\n";
+
+bool IsOption(const std::string& arg) {
+    for (const char* known : {"--axes", "--snapshot", "--mask", "--time", "--camera", "--turn", "--size"})
+        if (arg == known) return true;
+    return false;
+}
+
+// One option and its value; false when the option is unknown or its value malformed.
+bool ParseOption(const std::string& option, const std::string& value, CommandLine* line) {
+    Snapshot* snapshot = &line->snapshot;
+    char* end = nullptr;
+    if (option == "--axes") {
+        if (value != "as-is" && value != "document") return false;
+        line->import.documentAxes = value == "document";
+    } else if (option == "--snapshot") {
+        snapshot->colourPath = value;
+    } else if (option == "--mask") {
+        snapshot->maskPath = value;
+    } else if (option == "--time") {
+        snapshot->time = std::strtof(value.c_str(), &end);
+        if (*end != '\0' || !std::isfinite(snapshot->time) || snapshot->time < 0) return false;
+    } else if (option == "--camera") {
+        if (value != "perspective" && value != "2d") return false;
+        snapshot->options.camera = value == "2d" ? MzSnapshotCamera::Flat2D : MzSnapshotCamera::Perspective;
+    } else if (option == "--turn") {
+        const float degrees = std::strtof(value.c_str(), &end);
+        if (*end != '\0' || !std::isfinite(degrees)) return false;
+        snapshot->options.yaw = degrees * 3.14159265f / 180;
+    } else if (option == "--size") {
+        char x = 0;
+        if (std::sscanf(value.c_str(), "%d%c%d", &snapshot->options.width, &x, &snapshot->options.height) != 3 ||
+            x != 'x' || snapshot->options.width <= 0 || snapshot->options.height <= 0)
+            return false;
+    }
+    return true;
+}
+
+// Options (each with its value) anywhere among the files; false with the reason on stderr.
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* line) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help") {
+            line->help = true;
+            return true;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            line->files.push_back(arg);
+            continue;
+        }
+        if (!IsOption(arg)) {
+            std::fprintf(stderr, "mascot-inspect: unknown option %s\n", arg.c_str());
+            return false;
+        }
+        if (i + 1 == args.size()) {
+            std::fprintf(stderr, "mascot-inspect: %s needs a value\n", arg.c_str());
+            return false;
+        }
+        if (!ParseOption(arg, args[++i], line)) {
+            std::fprintf(stderr, "mascot-inspect: bad option %s %s\n", arg.c_str(), args[i].c_str());
             return false;
         }
     }
-    if (!snapshot->colourPath.empty() && snapshot->maskPath.empty()) {
-        std::string base = snapshot->colourPath;
+    Snapshot& snapshot = line->snapshot;
+    if (!snapshot.colourPath.empty() && snapshot.maskPath.empty()) {
+        std::string base = snapshot.colourPath;
         if (base.size() > 4 && base.compare(base.size() - 4, 4, ".png") == 0) base.resize(base.size() - 4);
-        snapshot->maskPath = base + ".mask.png";
+        snapshot.maskPath = base + ".mask.png";
     }
-    return !args->empty();
+    if (line->files.empty()) std::fprintf(stderr, "mascot-inspect: no model given\n");
+    return !line->files.empty();
 }
 
 // Poses the model by the motion at `time` seconds and renders the snapshot; false when it failed.
@@ -161,32 +217,34 @@ bool TakeSnapshot(MzModel& model, const MzMotionData* motion, const Snapshot& sn
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    Snapshot snapshot;
-    if (!ParseOptions(&args, &snapshot)) {
-        std::fprintf(stderr,
-                     "usage: mascot-inspect [--snapshot OUT.png [--mask MASK.png] [--time SECONDS] "
-                     "[--camera perspective|2d] [--turn DEGREES] [--size WxH]] FILE.dae [MOTION.dae ...]\n");
+    CommandLine line;
+    if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), &line)) {
+        std::fputs(kUsage, stderr);
         return 1;
     }
+    if (line.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    const Snapshot& snapshot = line.snapshot;
     CollectingViews views;
     MzSetErrorBoxView(&views);
     MzSetMessageWindowView(&views);
     MzModel model;
-    std::vector<std::string> diagnostics;
-    const char* modelPath = args[0].c_str();
-    bool loaded = MzColladaReader::ReadModel(modelPath, model, 1.0f, &diagnostics);
+    std::vector<std::string> diagnostics, materials;
+    const char* modelPath = line.files[0].c_str();
+    bool loaded = MzColladaReader::ReadModel(modelPath, model, 1.0f, &diagnostics, line.import, &materials);
     AddDiagnostics(views, modelPath, diagnostics);
     std::printf("model %s: %s\n", modelPath, loaded ? "loaded" : "not loaded");
     PrintJoints(model);
-    PrintPrims(model);
+    PrintPrims(model, materials);
     PrintBounds(model);
     std::vector<std::unique_ptr<MzMotionData>> motions;
-    for (size_t i = 1; i < args.size(); ++i) {
+    for (size_t i = 1; i < line.files.size(); ++i) {
         auto data = std::make_unique<MzMotionData>();
-        MzColladaReader::ReadMotion(args[i], *data, model, 1.0f, &diagnostics);
-        AddDiagnostics(views, args[i].c_str(), diagnostics);
-        PrintMotion(args[i].c_str(), *data, model);
+        MzColladaReader::ReadMotion(line.files[i], *data, model, 1.0f, &diagnostics, line.import);
+        AddDiagnostics(views, line.files[i].c_str(), diagnostics);
+        PrintMotion(line.files[i].c_str(), *data, model);
         motions.push_back(std::move(data));
     }
     bool snapshotFailed = false;

@@ -109,7 +109,7 @@ class Character {
     }
 
     // A short catch that hardly moved is a click: she waves. Otherwise she drops from where
-    // she was let go.
+    // she was let go, or, set down on the ground, stands a moment and walks on.
     function OnRelease(m) {
         held = false;
         local dx = m.GetPosX() - caughtX;
@@ -124,7 +124,7 @@ class Character {
         }
         Settle(m);
         if (OnGround(m)) {
-            m.ChangeState(::idle.Stand(this));
+            m.ChangeState(::idle.Stand(this, 800).ThenWalk());
             return;
         }
         Log(format("高さ %.1f から落ちます", Height(m) - Ground()));

@@ -51,7 +51,7 @@ class Fall {
     }
 }
 
-// Bends her knees to land (or to get up from sitting), then stands.
+// Bends her knees to land (or to get up from sitting), stands a moment and walks on.
 class Land {
     who = null;
     left = 600;   // land.dae straightens up in 0.5 s and holds until 0.8 s
@@ -66,7 +66,7 @@ class Land {
 
     function Loop(m) {
         left -= cpp_GetPassageTime();
-        if (left <= 0) m.ChangeState(::idle.Stand(who, 1000 + (frand() * 3000).tointeger()));
+        if (left <= 0) m.ChangeState(::idle.Stand(who, 500 + (frand() * 1000).tointeger()).ThenWalk());
     }
 
     function End(m) {

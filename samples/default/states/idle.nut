@@ -67,7 +67,7 @@ class Sit {
     }
 }
 
-// Faces the screen and waves for two seconds.
+// Faces the screen and waves for two seconds, then walks on.
 class Wave {
     who = null;
     left = 2000;
@@ -84,7 +84,7 @@ class Wave {
 
     function Loop(m) {
         left -= cpp_GetPassageTime();
-        if (left <= 0) m.ChangeState(::idle.Stand(who, 1500 + (frand() * 3000).tointeger()));
+        if (left <= 0) m.ChangeState(::idle.Stand(who, 500 + (frand() * 1000).tointeger()).ThenWalk());
     }
 
     function End(m) {

@@ -130,6 +130,23 @@ TEST_F(MainAppTest, FailingStartupScriptStopsBeforeAnyFrame) {
     engine.scriptOk = false;
     EXPECT_EQ(TickAt(1000), (Calls{"script"}));
     EXPECT_TRUE(app.quit);
+    EXPECT_TRUE(app.failed) << "the exit status tells the failure";
+}
+
+TEST_F(MainAppTest, DeactivationReleasesTheButtonsSoTheFrameSeesTheRelease) {
+    using Button = MzMouseState::Button;
+    // (held and sampled before, pressed and not sampled yet): what the next two samples see.
+    for (bool sampledBefore : {true, false}) {
+        app.OnButton(Button::kLeft, true);
+        app.OnButton(Button::kMiddle, true);
+        if (sampledBefore) app.mouse.SampleButton(Button::kLeft), app.mouse.SampleButton(Button::kMiddle);
+        app.OnActivate(false);
+        for (Button b : {Button::kLeft, Button::kMiddle}) {
+            EXPECT_EQ(app.mouse.SampleButton(b), !sampledBefore) << b << " first sample";
+            EXPECT_FALSE(app.mouse.SampleButton(b)) << b << " released";
+        }
+        EXPECT_TRUE(app.mouse.active) << "the mouse stays enabled";
+    }
 }
 
 TEST_F(MainAppTest, NothingRunsUntilRunningAndGraphicsReady) {

@@ -31,9 +31,8 @@ const CorpusDocument kCorpus[] = {
     {"cesium_milk_truck/CesiumMilkTruck.dae", 3624, 0,
      "the peer counts each mesh once (2856); the wheel geometry (768 triangles) is instanced twice"},
     {"cinema4d/Cinema4D.dae", 1296, 0, "as the peer"},
-    {"cts_joints_in_library_nodes/JointsInLN.dae", 4881, 0,
-     "as the peer's triangulated count; the skeleton sits in library_nodes behind instance_node, which is "
-     "not walked"},
+    {"cts_joints_in_library_nodes/JointsInLN.dae", 4881, 19,
+     "as the peer's triangulated count; the 19 joints sit in library_nodes behind instance_node"},
     {"cts_lines/multi_geometries_multi_lines.dae", 0, 0,
      "lines only: no prim (the peer counts 24 line faces)"},
     {"cts_mixed_primitives/polygons_polylist_triangles.dae", 7, 0, "as the peer"},
@@ -43,8 +42,7 @@ const CorpusDocument kCorpus[] = {
      "the peer crashes; 2000 = the fan triangles of its polylist"},
     {"cube_2uvs/cube_with_2UVs.DAE", 12, 0, "as the peer"},
     {"cube_empty_tags/cube_emptyTags.dae", 12, 0, "as the peer"},
-    {"cube_tristrips/cube_tristrips.dae", 0, 0,
-     "tristrips are not built (the peer converts its strip into 12)"},
+    {"cube_tristrips/cube_tristrips.dae", 12, 0, "as the peer: six strips of two triangles"},
     {"cube_utf16le/cube_UTF16LE.dae", 12, 0, "the peer cannot read UTF-16; 12 as for the UTF-8 cube"},
     {"cube_utf8_bom/cube_UTF8BOM.dae", 12, 0, "as the peer"},
     {"duck/duck.dae", 4212, 0, "as the peer"},
@@ -54,10 +52,9 @@ const CorpusDocument kCorpus[] = {
      "as the peer; positions past the short float_array read as the origin"},
     {"regr01_one_line/regr01.dae", 172, 0, "as the peer; its two textures are absent"},
     {"rigged_simple/riggedSimple.dae", 188, 2, "as the peer"},
-    {"teapot_instancenodes/teapot_instancenodes.DAE", 1024, 0,
-     "one teapot: instance_node is not walked (the peer's 1024 faces are 992 triangles and 32 degenerate "
-     "ones as "
-     "lines)"},
+    {"teapot_instancenodes/teapot_instancenodes.DAE", 2048, 0,
+     "two teapots, one through instance_node (the peer counts the shared mesh once: 1024 faces, 992 "
+     "triangles and 32 degenerate ones as lines)"},
     {"turtlebot_kinect/kinect.dae", 6418, 0, "as the peer"},
     {"turtlebot_r200_sketchup/r200.dae", 1572, 0, "the peer's 1577 faces include 5 lines"},
     {"voyager_large/voyager.dae", 23778, 0, "as the peer"},

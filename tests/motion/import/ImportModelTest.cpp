@@ -131,17 +131,18 @@ TEST(ImportModel, TextureCoordinateVIsFlippedAndMissingInputsGiveZero) {
     EXPECT_EQ(v.normal[2], 0.0f);
 }
 
-TEST(ImportModel, OnlyPolygonSetsBecomePrimsAndIndicesOutOfRangeReadAsZero) {
+TEST(ImportModel, LinesBuildNoPrimStripsDoAndIndicesOutOfRangeReadAsZero) {
     auto r = Import(
         Dae(Geometry(kQuadPositions +
                      R"(<lines count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1</p></lines>
         <tristrips count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2 3</p></tristrips>
         <triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>1 999 4294967295</p></triangles>)") +
             Scene(InstanceGeometry())));
-    ASSERT_EQ(r->model.prims.Count(), 1u);
-    ExpectPosition(ReadVertex(*r->model.prims[0], 0), -1, 0, 0);
-    ExpectPosition(ReadVertex(*r->model.prims[0], 1), 0, 0, 0);
-    ExpectPosition(ReadVertex(*r->model.prims[0], 2), 0, 0, 0);
+    ASSERT_EQ(r->model.prims.Count(), 2u);
+    EXPECT_EQ(r->model.prims[0]->primitiveCount, 2u) << "the strip";
+    ExpectPosition(ReadVertex(*r->model.prims[1], 0), -1, 0, 0);
+    ExpectPosition(ReadVertex(*r->model.prims[1], 1), 0, 0, 0);
+    ExpectPosition(ReadVertex(*r->model.prims[1], 2), 0, 0, 0);
 }
 
 TEST(ImportModel, LargePolygonSetsContinueInFurtherPrimsWithValidIndices) {
@@ -322,13 +323,25 @@ TEST(ImportModel, MaterialColoursAndOneTexturePerSamplerImage) {
               std::vector<std::string>{"ERROR : texutre not found (\"" + missing + "\")"});
 }
 
-TEST(ImportModel, MaterialsMatchByTargetIdNotBySymbol) {
+TEST(ImportModel, MaterialsBindBySymbolBeforeTargetId) {
+    // The set's material "m1" is the symbol bound to m2 (red): the symbol decides.
     auto bound = Import(Dae(Geometry(kQuadPositions + kMaterialTriangle) + kTwoSamplerEffect +
                             Scene(InstanceGeometry(R"(<instance_material symbol="m1" target="#m2"/>)"))));
     ASSERT_EQ(bound->model.prims.Count(), 1u);
-    EXPECT_EQ(bound->model.prims[0]->material.diffuse.y, 1.0f); // the prim default, not red
-    EXPECT_EQ(bound->model.prims[0]->material.power, 5.0f);
+    EXPECT_EQ(bound->model.prims[0]->material.diffuse.x, 1.0f);
+    EXPECT_EQ(bound->model.prims[0]->material.diffuse.y, 0.0f);
     EXPECT_EQ(bound->model.textures.Count(), 0u);
+    // No symbol matches: the bound material whose id is "m1", as before.
+    auto byId = Import(Dae(Geometry(kQuadPositions + kMaterialTriangle) + kTwoSamplerEffect +
+                           Scene(InstanceGeometry(R"(<instance_material symbol="x" target="#m2"/>
+                                 <instance_material symbol="y" target="#m1"/>)"))));
+    ASSERT_EQ(byId->model.prims.Count(), 1u);
+    EXPECT_FLOAT_EQ(byId->model.prims[0]->material.diffuse.x, 0.5f);
+    // Neither: the prim default.
+    auto none = Import(Dae(Geometry(kQuadPositions + kMaterialTriangle) + kTwoSamplerEffect +
+                           Scene(InstanceGeometry(R"(<instance_material symbol="x" target="#m2"/>)"))));
+    EXPECT_EQ(none->model.prims[0]->material.diffuse.y, 1.0f);
+    EXPECT_EQ(none->model.prims[0]->material.power, 5.0f);
 }
 
 TEST(ImportModel, EveryInstanceBuildsItsOwnPrimsAndTextures) {
