@@ -3,6 +3,7 @@
 #include "MenuResource.h"
 #include "MzLog.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 #include <thread>
@@ -20,6 +21,12 @@ std::optional<std::uint32_t> MzFrameClock::Tick(std::uint32_t nowMs) {
     if (elapsed <= kMinFrameMs) return std::nullopt;
     m_lastFrameMs = nowMs;
     return elapsed < kMaxFrameMs ? elapsed : kMaxFrameMs;
+}
+
+std::uint32_t MzFrameClock::MsUntilDue(std::uint32_t nowMs) const {
+    if (!m_started) return 0;
+    const std::uint32_t elapsed = nowMs - m_lastFrameMs;
+    return elapsed > kMinFrameMs ? 0 : kMinFrameMs + 1 - elapsed;
 }
 
 std::uint32_t MzTimeMs() {
@@ -99,6 +106,13 @@ void MainApp::CoverWorkArea() {
     MzScreenRect area = host->WorkArea();
     if (area.width == width && area.height == height) return;
     host->MoveTo(area);
+}
+
+int MainApp::TicksToSleep() const {
+    constexpr std::uint32_t kTickMs = kTickSleep.count();
+    if (!running || !m_graphicsReady || !m_startupScriptRun) return 1;
+    const std::uint32_t ms = m_clock.MsUntilDue(timeSource());
+    return static_cast<int>(std::max<std::uint32_t>(1, (ms + kTickMs - 1) / kTickMs));
 }
 
 void MainApp::EndFrameCycle() {
@@ -201,7 +215,7 @@ void AppThreadProc(MainApp& app) {
         if (!app.running) app.quit = true;
         if (app.quit) break;
         app.Update();
-        std::this_thread::sleep_for(kTickSleep);
+        std::this_thread::sleep_for(kTickSleep * app.TicksToSleep());
     }
     if (app.GraphicsReady()) app.EndFrameCycle();
 }

@@ -1,10 +1,11 @@
 // The system's application: the frame cycle on the application thread and the pop-up menu commands
 // on the GUI thread.
 //
-// A tick (about every 10 ms): pending script menu commands, the start-up script once, a reset when
-// the client size changed, then a frame if more than 16 ms have passed since the last one (advancing
-// by at most 200 ms), and the garbage collector every tick. A frame: input, keep covering the work
-// area, actors, drawing, window shape, present, and on the first frame show the window.
+// A tick (on a 10 ms grid; the ticks before a frame is due are slept through): pending script menu commands,
+// the start-up script once, a reset when the client size changed, then a frame if more than 16 ms have passed
+// since the last one (advancing by at most 200 ms), and the garbage collector every tick. A frame: input,
+// keep covering the work area, actors, drawing, window shape, present, and on the first frame show the
+// window.
 #pragma once
 
 #include "MzApp.h"
@@ -27,6 +28,8 @@ class MzFrameClock {
     // The milliseconds a frame advances at `nowMs`, or nothing while at most 16 ms have passed.
     // The first call only starts the clock. Times wrap like a 32-bit millisecond counter.
     std::optional<std::uint32_t> Tick(std::uint32_t nowMs);
+    // Milliseconds from `nowMs` until Tick gives a frame; 0 when one is due or the clock has not started.
+    std::uint32_t MsUntilDue(std::uint32_t nowMs) const;
 
   private:
     bool m_started = false;
@@ -53,6 +56,9 @@ class MainApp : public MzApp {
     void Update() override;
     void RunFrame(std::uint32_t elapsedMs);
     void EndFrameCycle();
+    // How many 10 ms ticks the application thread sleeps after this one: the ticks before the next
+    // frame is due would only collect garbage that no frame made, so it sleeps through them.
+    int TicksToSleep() const;
 
     void SetTopmost() override;
     void ClearTopmost() override;

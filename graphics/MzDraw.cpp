@@ -1,23 +1,14 @@
 // Drawing models and prims.
 #include "MzDraw.h"
 
+#include <algorithm>
+
 #include "MzGraphics.h"
 #include "MzModel.h"
 #include "MzPrim.h"
 #include "MzVertexFormat.h"
 
 namespace {
-
-// The matrix with its translation folded into the plane z = 0 while the device is in flat 2D mode.
-Matrix4x4 Placed(const MzGrpDevice& device, Matrix4x4 m) {
-    if (!device.flat2D) return m;
-    Vector4 t{m.m[3][0], m.m[3][1], m.m[3][2], 1};
-    FoldFlat2D(&t, device);
-    m.m[3][0] = t.x;
-    m.m[3][1] = t.y;
-    m.m[3][2] = t.z;
-    return m;
-}
 
 void ApplyFillMode(MzGrpDevice* device, int32_t mode) {
     MzDeviceState& s = device->state;
@@ -52,6 +43,28 @@ Vector3 Normalized(Vector3 v) {
 
 } // namespace
 
+Matrix4x4 MzPlacedMatrix(const MzGrpDevice& device, Matrix4x4 m) {
+    if (!device.flat2D) return m;
+    Vector4 t{m.m[3][0], m.m[3][1], m.m[3][2], 1};
+    FoldFlat2D(&t, device);
+    m.m[3][0] = t.x;
+    m.m[3][1] = t.y;
+    m.m[3][2] = t.z;
+    return m;
+}
+
+size_t MzModelPalette(const MzGrpDevice& device, const MzModel& model, Matrix4x4* palette) {
+    const Matrix4x4 world = MzPlacedMatrix(device, model.worldMatrix);
+    // Byte blend indices address at most the 256 palette slots.
+    const size_t count = std::min<size_t>(model.joints.Count(), kPaletteSize);
+    for (size_t i = 0; i < count; ++i) {
+        Matrix4x4 skin;
+        model.joints[i]->GetSkinMatrix(&skin);
+        D3DXMatrixMultiply(&palette[i], skin, world);
+    }
+    return count;
+}
+
 void DrawModelList(MzGrpDevice* device, const MzList<MzModel*>& models) {
     for (MzModel* model : models) {
         SetModelMatrices(device, *model);
@@ -66,17 +79,11 @@ void DrawPrimList(MzGrpDevice* device, const MzList<MzPrim*>& prims) {
 }
 
 void SetModelMatrices(MzGrpDevice* device, const MzModel& model) {
-    const Matrix4x4 world = Placed(*device, model.worldMatrix);
     if (model.joints.Empty()) {
-        device->state.worldMatrices[0] = world;
+        device->state.worldMatrices[0] = MzPlacedMatrix(*device, model.worldMatrix);
         return;
     }
-    // Byte blend indices address at most the 256 palette slots.
-    for (size_t i = 0; i < model.joints.Count() && i < kPaletteSize; ++i) {
-        Matrix4x4 skin;
-        model.joints[i]->GetSkinMatrix(&skin);
-        D3DXMatrixMultiply(&device->state.worldMatrices[i], skin, world);
-    }
+    MzModelPalette(*device, model, device->state.worldMatrices);
 }
 
 void ApplyPrimStates(MzGrpDevice* device, const MzPrim& prim) {
@@ -100,7 +107,7 @@ void ApplyPrimStates(MzGrpDevice* device, const MzPrim& prim) {
     for (int stage = 0; stage < kPrimTextureSlots; ++stage)
         s.textures[stage] = device->textureEnable ? prim.textures[stage] : nullptr;
     if (device->lightingEnable && rs.lightingEnable) SetupLights(device);
-    if (!(prim.flags & kPrimInModel)) s.worldMatrices[0] = Placed(*device, prim.worldMatrix);
+    if (!(prim.flags & kPrimInModel)) s.worldMatrices[0] = MzPlacedMatrix(*device, prim.worldMatrix);
     s.vertexFormat = prim.vertexBuffer.formatId;
 }
 

@@ -155,18 +155,22 @@ bool MzGraphics::Create(MzGraphicsWindow* host, int32_t renderWidth, int32_t ren
     window = host;
     adapter = 0;
     backBufferFormat = kBackBufferFormat;
-    requestedRenderWidth_ = renderWidth;
-    requestedRenderHeight_ = renderHeight;
+    followClientWidth_ = renderWidth == 0;
+    followClientHeight_ = renderHeight == 0;
+    g_renderWidth = renderWidth;
+    g_renderHeight = renderHeight;
     ReadSizes();
     return CreateDevice();
 }
 
+// The client size, and the render size where it follows the client; a size the host gave stays as
+// the host last set it (it sets new buffer sizes before a reset).
 void MzGraphics::ReadSizes() {
     window->GetClientSize(&windowWidth, &windowHeight);
     g_clientWidth = windowWidth;
     g_clientHeight = windowHeight;
-    g_renderWidth = requestedRenderWidth_ != 0 ? requestedRenderWidth_ : windowWidth;
-    g_renderHeight = requestedRenderHeight_ != 0 ? requestedRenderHeight_ : windowHeight;
+    if (followClientWidth_) g_renderWidth = windowWidth;
+    if (followClientHeight_) g_renderHeight = windowHeight;
 }
 
 bool MzGraphics::CreateDevice() {

@@ -86,7 +86,8 @@ class MzGraphics : public MzInfo {
     // 0 for a size means the client size.
     bool Create(MzGraphicsWindow* window, int32_t renderWidth, int32_t renderHeight);
     // Creates the device, or resets the existing one, and sets it up. A reset reads the client size
-    // again, so a resized window gets a back buffer of its new size (unless a fixed size was asked for).
+    // again: a back buffer created with size 0 follows it; otherwise it takes g_renderWidth and
+    // g_renderHeight as they are, which the host sets to the new buffer sizes first.
     bool CreateDevice();
     void ReleaseDevice();
     // Runs every pass of the pass list, in order, while ready.
@@ -96,8 +97,8 @@ class MzGraphics : public MzInfo {
     void Present(const MzRect* area);
 
   private:
-    int32_t requestedRenderWidth_ = 0;
-    int32_t requestedRenderHeight_ = 0;
+    bool followClientWidth_ = true;
+    bool followClientHeight_ = true;
 
     void ReadSizes();
     void SetDefaultStates();

@@ -22,8 +22,9 @@ void MzNullBackend::DrawPrim(const MzDeviceState& state, const MzPrim& prim) {
     draws.push_back({state, &prim});
 }
 
-void MzNullBackend::ReadBack(MzTexture& target) {
+void MzNullBackend::ReadBack(MzTexture& target, const MzRect& area) {
     readBacks.push_back(&target);
+    readBackAreas.push_back(area);
 }
 
 bool MzNullBackend::ReadBackBuffer(MzSurface*) {

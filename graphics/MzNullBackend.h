@@ -20,6 +20,7 @@ class MzNullBackend : public MzRenderBackend {
     std::vector<Draw> draws;
     std::vector<ClearCall> clears;
     std::vector<MzTexture*> readBacks;
+    std::vector<MzRect> readBackAreas;
     int presents = 0;
     // What the next CreateTexture returns.
     uint32_t createTextureResult = 0;
@@ -32,7 +33,7 @@ class MzNullBackend : public MzRenderBackend {
     uint32_t CreateTexture(MzTexture& texture) override;
     void Clear(const MzDeviceState& state, uint32_t argb, float z) override;
     void DrawPrim(const MzDeviceState& state, const MzPrim& prim) override;
-    void ReadBack(MzTexture& target) override;
+    void ReadBack(MzTexture& target, const MzRect& area) override;
     bool ReadBackBuffer(MzSurface* out) override;
     bool ReadBackBufferArea(const MzRect&, MzSurface*) override { return false; }
     void SetPresentSize(int32_t, int32_t) override {}

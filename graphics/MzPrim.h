@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "MzBuffer.h"
+#include "MzDrawBounds.h"
 #include "MzMath.h"
 
 class MzTexture;
@@ -61,6 +62,8 @@ class MzPrim {
     // Valid while lockCount > 0.
     uint8_t* lockedVertices = nullptr;
     uint16_t* lockedIndices = nullptr;
+    // Where each palette slot moves the vertices, for the screen bounds of the draw lists.
+    mutable MzSlotBoxes slotBoxes;
 
     MzPrim() = default;
     MzPrim(const MzPrim&) = delete;

@@ -2,6 +2,7 @@
 #include "MzRegion.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "MzTexture.h"
@@ -52,6 +53,11 @@ MzRect MzRegionData::Bounds() const {
 
 void MzREGION::BuildFromMask(int32_t w, MzREGION* region, const MzSurface* surface, int32_t h, float sx,
                              float sy) {
+    BuildFromMask(w, region, surface, h, sx, sy, MzRect{0, 0, INT32_MAX, INT32_MAX});
+}
+
+void MzREGION::BuildFromMask(int32_t w, MzREGION* region, const MzSurface* surface, int32_t h, float sx,
+                             float sy, const MzRect& within) {
     if (surface == nullptr) return;
     region->handle.reset();
     if (w < 0) w = surface->width;
@@ -68,15 +74,16 @@ void MzREGION::BuildFromMask(int32_t w, MzREGION* region, const MzSurface* surfa
     built->area = MzRect{Trunc(0 * sx), Trunc(0 * sy), areaRight, Trunc(static_cast<float>(h) * sy)};
     // One list for the whole mask: joining batches of rectangles is the host's business if its
     // region calls are bounded; the union is the same rectangles in the same order.
-    for (int32_t y = 0; y < h && bytesPerPixel != 0; ++y) {
+    const int32_t left = std::max(0, within.left), right = std::min(w, within.right);
+    for (int32_t y = std::max(0, within.top); y < std::min(h, within.bottom) && bytesPerPixel != 0; ++y) {
         const uint8_t* row = surface->Row(y);
         const int32_t top = Trunc(static_cast<float>(y) * sy);
         const int32_t bottom = Trunc(static_cast<float>(y + 1) * sy);
-        for (int32_t x = Scan(row, 0, w, bytesPerPixel, true); x < w;
-             x = Scan(row, x, w, bytesPerPixel, true)) {
-            const int32_t end = Scan(row, x, w, bytesPerPixel, false);
-            const int32_t right = end == w ? areaRight : Trunc(static_cast<float>(end) * sx);
-            built->rects.push_back(MzRect{Trunc(static_cast<float>(x) * sx), top, right, bottom});
+        for (int32_t x = Scan(row, left, right, bytesPerPixel, true); x < right;
+             x = Scan(row, x, right, bytesPerPixel, true)) {
+            const int32_t end = Scan(row, x, right, bytesPerPixel, false);
+            const int32_t runRight = end == w ? areaRight : Trunc(static_cast<float>(end) * sx);
+            built->rects.push_back(MzRect{Trunc(static_cast<float>(x) * sx), top, runRight, bottom});
             x = end;
         }
     }

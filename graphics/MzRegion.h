@@ -35,6 +35,9 @@ class MzREGION {
     // keeps what it holds.
     static void BuildFromMask(int32_t maskWidth, MzREGION* region, const MzSurface* surface,
                               int32_t maskHeight, float scaleX, float scaleY);
+    // The same, scanning only `within` (mask pixels): the caller knows every pixel outside it is outside.
+    static void BuildFromMask(int32_t maskWidth, MzREGION* region, const MzSurface* surface,
+                              int32_t maskHeight, float scaleX, float scaleY, const MzRect& within);
     // Hands the region over (to the window); the owner is empty afterwards.
     std::unique_ptr<MzRegionData> Take() { return std::move(handle); }
 };

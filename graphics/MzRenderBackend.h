@@ -98,8 +98,9 @@ class MzRenderBackend {
     // Clears the viewport (within the scissor when it is on) of the state's target.
     virtual void Clear(const MzDeviceState& state, uint32_t argb, float z) = 0;
     virtual void DrawPrim(const MzDeviceState& state, const MzPrim& prim) = 0;
-    // Copies a target into its lockable copy (top row first, blue green red alpha).
-    virtual void ReadBack(MzTexture& target) = 0;
+    // Copies `area` of a target (target pixels, top-left origin) into the same place of its lockable
+    // copy (top row first, blue green red alpha); the rest of the copy is left as it is.
+    virtual void ReadBack(MzTexture& target, const MzRect& area) = 0;
     // Copies the back buffer into `out` (top row first), for snapshots and tests.
     virtual bool ReadBackBuffer(MzSurface* out) = 0;
     // Copies `area` of the back buffer (top-left origin) into `out` (top row first); false when the

@@ -6,6 +6,7 @@
 
 #include "MzCoverage.h"
 #include "MzDraw.h"
+#include "MzDrawBounds.h"
 #include "MzGraphics.h"
 
 namespace {
@@ -25,6 +26,13 @@ MzRect ClientToRender(const MzRect& r) {
                   static_cast<int32_t>(std::floor(static_cast<float>(r.top) * sy)),
                   static_cast<int32_t>(std::ceil(static_cast<float>(r.right) * sx)),
                   static_cast<int32_t>(std::ceil(static_cast<float>(r.bottom) * sy))};
+}
+
+MzRect Union(const MzRect& a, const MzRect& b) {
+    if (a.Empty()) return b;
+    if (b.Empty()) return a;
+    return MzRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                  std::max(a.bottom, b.bottom)};
 }
 
 void Clear(MzGrpDevice* device, uint32_t color = kClearColor) {
@@ -59,11 +67,18 @@ void MzRenderPass::BindTarget(MzGrpDevice* device) {
     s.scissorEnable = false;
 }
 
-void ReadBack(MzGrpDevice* device) {
+bool MzRenderPass::NothingToDraw() {
+    const bool empty = MzGetDrawLists().Empty();
+    const bool skip = empty && targetBlank_;
+    targetBlank_ = empty;
+    return skip;
+}
+
+void ReadBack(MzGrpDevice* device, const MzRect& area) {
     MzTexture* target = device->currentTarget;
     if (target == nullptr || !(target->flags & kTextureLockable) || (target->flags & kTextureFromFile))
         return;
-    device->d3dDevice->ReadBack(*target);
+    device->d3dDevice->ReadBack(*target, area);
 }
 
 void DrawLists(MzGrpDevice* device) {
@@ -85,6 +100,7 @@ void DrawLists(MzGrpDevice* device) {
 }
 
 void MzRenderPassNormal::Render(MzGrpDevice* device) {
+    if (NothingToDraw()) return;
     BindTarget(device);
     MzDeviceState& s = device->state;
     if (regionSource != nullptr && target == nullptr) {
@@ -96,7 +112,7 @@ void MzRenderPassNormal::Render(MzGrpDevice* device) {
         DrawLists(device);
         if (regionSource != nullptr && target == nullptr) TrimRegionToCoverage(device);
     }
-    ReadBack(device);
+    ReadBack(device, s.viewport);
     s.scissorEnable = false;
     device->lightingEnable = device->specularEnable = device->textureEnable = true;
     device->fillModeOverride = 0;
@@ -117,6 +133,26 @@ void MzRenderPassNormal::TrimRegionToCoverage(MzGrpDevice* device) {
 void MzRenderPassDepthMap::Render(MzGrpDevice* device) {
     BindTarget(device);
     MzDeviceState& s = device->state;
+    const MzRect drawn = MzDrawListBounds(*device, s.viewport.right, s.viewport.bottom);
+    touched_ = Union(drawn, PreviouslyDrawn());
+    lastDrawn_ = drawn;
+    lastSurface_ = maskTexture.lockSurface.get();
+    lastWidth_ = maskTexture.width;
+    lastHeight_ = maskTexture.height;
+    regionBuilt_ = false;
+    if (touched_.Empty()) {
+        // Blank before and now: no pass, and the region of the blank mask without scanning it.
+        regionBuilt_ = true;
+        const MzSize scale = MaskToClient();
+        region.handle = std::make_unique<MzRegionData>();
+        region.handle->area =
+            MzRect{0, 0, static_cast<int32_t>(static_cast<float>(maskTexture.width) * scale.x),
+                   static_cast<int32_t>(static_cast<float>(maskTexture.height) * scale.y)};
+        regionBounds_ = MzRect{};
+        return;
+    }
+    s.scissorEnable = true;
+    s.scissor = touched_;
     Clear(device);
     device->lightingEnable = false;
     device->specularEnable = false;
@@ -129,22 +165,34 @@ void MzRenderPassDepthMap::Render(MzGrpDevice* device) {
     s.alphaTestEnable = false;
     s.alphaFunc = MzCompare::Always;
     s.alphaRef = 0;
-    ReadBack(device);
+    ReadBack(device, touched_);
+    s.scissorEnable = false;
     device->lightingEnable = device->specularEnable = true;
     s.colorOp = MzTextureOp::Modulate;
     device->fillModeOverride = 0;
     // Built now so that the normal pass of this frame can confine itself to the region.
-    regionBuilt_ = false;
     BuildWindowRegion();
+}
+
+MzRect MzRenderPassDepthMap::PreviouslyDrawn() const {
+    // A new or resized mask copy may hold anything until it has been cleared and read back whole.
+    if (lastSurface_ != maskTexture.lockSurface.get() || lastWidth_ != maskTexture.width ||
+        lastHeight_ != maskTexture.height)
+        return MzRect{0, 0, maskTexture.width, maskTexture.height};
+    return lastDrawn_;
+}
+
+MzRenderPassDepthMap::MzSize MzRenderPassDepthMap::MaskToClient() const {
+    return MzSize{static_cast<float>(g_clientWidth.load()) / static_cast<float>(maskTexture.width),
+                  static_cast<float>(g_clientHeight.load()) / static_cast<float>(maskTexture.height)};
 }
 
 void MzRenderPassDepthMap::BuildWindowRegion() {
     if (regionBuilt_) return;
     regionBuilt_ = true;
-    const float sx = static_cast<float>(g_clientWidth.load()) / static_cast<float>(maskTexture.width);
-    const float sy = static_cast<float>(g_clientHeight.load()) / static_cast<float>(maskTexture.height);
-    MzREGION::BuildFromMask(maskTexture.width, &region, maskTexture.lockSurface.get(), maskTexture.height, sx,
-                            sy);
+    const MzSize scale = MaskToClient();
+    MzREGION::BuildFromMask(maskTexture.width, &region, maskTexture.lockSurface.get(), maskTexture.height,
+                            scale.x, scale.y, touched_);
     // Without a region the window stays unshaped for this frame: all of it is visible.
     regionBounds_ = region.handle != nullptr ? region.handle->Bounds()
                                              : MzRect{0, 0, g_clientWidth.load(), g_clientHeight.load()};

@@ -6,6 +6,7 @@
 // clears and draws only inside the region's bounding box when it is given the depth-map pass.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 
 #include "MzList.h"
@@ -22,6 +23,10 @@ struct MzDrawLists {
     MzList<MzModel*> translucentModels;
     MzList<MzPrim*> prims;
     MzList<MzPrim*> translucentPrims;
+
+    bool Empty() const {
+        return models.Empty() && translucentModels.Empty() && prims.Empty() && translucentPrims.Empty();
+    }
 };
 
 MzDrawLists& MzGetDrawLists();
@@ -36,18 +41,29 @@ class MzRenderPass {
 
     // Draws into `target` with a viewport of its requested size (the back buffer's without a target).
     void BindTarget(MzGrpDevice* device);
+
+  protected:
+    // True when the draw lists are empty and the target already holds nothing but the clear colour
+    // (the last Render drew nothing): the pass then has nothing to do. Call once per Render.
+    bool NothingToDraw();
+
+  private:
+    bool targetBlank_ = false;
 };
 
 // The pass list, in drawing order; not owned.
 MzList<MzRenderPass*>& MzRenderPassList();
 
-// Copies the current target into its lockable copy.
-void ReadBack(MzGrpDevice* device);
+// Copies `area` of the current target (target pixels) into its lockable copy.
+void ReadBack(MzGrpDevice* device, const MzRect& area);
 // Four floats in 0..1 packed as 0xAARRGGBB, each truncated towards zero.
 uint32_t ColorToArgb(float r, float g, float b, float a);
 // The four lists with their states, in order.
 void DrawLists(MzGrpDevice* device);
 
+// The depth-map pass clears, draws, reads back and scans only the part of the mask that the draw
+// lists can reach now or reached in the last frame (MzDrawListBounds); outside it the mask copy is
+// already blank. With nothing to draw now or before it does nothing, and the region is empty.
 class MzRenderPassDepthMap : public MzRenderPass {
   public:
     // The window region built from the mask; owns it until the window takes it.
@@ -61,8 +77,21 @@ class MzRenderPassDepthMap : public MzRenderPass {
     const MzRect& RegionBounds() const { return regionBounds_; }
 
   private:
+    struct MzSize {
+        float x, y;
+    };
+    // Client pixels per mask pixel.
+    MzSize MaskToClient() const;
+    MzRect PreviouslyDrawn() const;
+
     bool regionBuilt_ = false;
     MzRect regionBounds_;
+    // Mask pixels the last Render drew into (and so the mask copy may hold), for that copy and size.
+    MzRect lastDrawn_;
+    const MzSurface* lastSurface_ = nullptr;
+    int32_t lastWidth_ = 0, lastHeight_ = 0;
+    // Mask pixels this frame cleared and read back; the region is scanned only there.
+    MzRect touched_{0, 0, INT32_MAX, INT32_MAX};
 };
 
 class MzRenderPassNormal : public MzRenderPass {

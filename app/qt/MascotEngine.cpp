@@ -64,6 +64,9 @@ bool MascotEngine::StartGraphics(const MzScreenRect& client) {
         return false;
     }
     m_glWindow = std::make_unique<MzGLWindow>(m_surface->Context(), m_window, client.width, client.height);
+    m_glWindow->SetPartialPresent([surface = m_surface.get()](int32_t x, int32_t y, int32_t w, int32_t h) {
+        return surface->CopySubBuffer(x, y, w, h);
+    });
     m_graphics.presentImmediate = true;
     if (!m_graphics.Create(m_glWindow.get(), g_renderWidth, g_renderHeight)) return false;
     m_maskPass.maskTexture.Create(&m_graphics.device, m_maskWidth, m_maskHeight, kMaskTargetFlags, 0);

@@ -110,7 +110,8 @@ void QtHost::StartDesktopWatch() {
 // Hidden by an empty shape rather than unmapped, so that the window keeps its place and its hints.
 void QtHost::OnObscured(bool obscured) {
     m_app.Suspend(obscured);
-    if (obscured) m_window->SetShape({});
+    // Coming back shows the last shape asked for: the frames send only shapes that changed.
+    m_window->SetShape(obscured ? std::vector<MzScreenRect>{} : m_requestedShape);
 }
 
 void QtHost::WatchScreens() {
@@ -144,7 +145,11 @@ void QtHost::MoveTo(const MzScreenRect& r) {
 }
 
 void QtHost::SetShape(std::vector<MzScreenRect> rects) {
+    // The window already has the last frame's shape: an unchanged one costs the GUI thread nothing.
+    if (m_lastShape && *m_lastShape == rects) return;
+    m_lastShape = rects;
     QtOnGuiThread(this, [this, rects = std::move(rects)] {
+        m_requestedShape = rects;
         // A frame that was under way when the characters hid must not show them again.
         if (m_desktopWatch && m_desktopWatch->Obscured()) return;
         m_window->SetShape(rects);

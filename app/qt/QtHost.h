@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class MainApp;
 
@@ -57,6 +58,8 @@ class QtHost : public QObject, public MzHost {
     QtMessageWindow m_messageWindow;
     QMenu m_menu;
     std::uint64_t m_menuVersion = ~std::uint64_t{0};
+    // The shape last handed to the window (application thread).
+    std::optional<std::vector<MzScreenRect>> m_lastShape;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<QtDesktopWatch> m_desktopWatch;
     // Where the characters were last drawn (screen coordinates), for the full-screen check.

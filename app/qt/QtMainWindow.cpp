@@ -35,8 +35,9 @@ QtMainWindow::QtMainWindow(MainApp& app) : m_app(app) {
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setVersion(3, 3);
     format.setProfile(QSurfaceFormat::CoreProfile);
-    format.setDepthBufferSize(24);
-    format.setStencilBufferSize(8);
+    // The graphics draw into framebuffers of their own and only blit to the window: it needs no depth
+    // buffer, and presenting is immediate (a swap never waits for a vertical blank).
+    format.setSwapInterval(0);
     // An ARGB visual: shown opaque without a compositor, translucent with one.
     format.setAlphaBufferSize(8);
     setFormat(format);

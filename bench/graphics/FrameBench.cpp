@@ -1,5 +1,6 @@
 // One frame of the two passes on llvmpipe: a skinned character of 5 000 triangles and 30 joints
-// covering about 5 % of a 1920 × 1080 back buffer, with a 480 × 270 mask. Run under xvfb-run.
+// covering about 5 % of a 1920 × 1080 back buffer, with a 480 × 270 mask. Run under xvfb-run, with
+// LP_NUM_THREADS=0 for CPU times that include llvmpipe's rasterisation.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -147,11 +148,52 @@ void BM_Frame(benchmark::State& state) {
 void BM_MaskReadBack(benchmark::State& state) {
     g_scene->Frame(true, false);
     for (auto _ : state)
-        g_scene->Backend().ReadBack(g_scene->depthPass.maskTexture);
+        g_scene->Backend().ReadBack(
+            g_scene->depthPass.maskTexture,
+            MzRect{0, 0, g_scene->depthPass.maskTexture.width, g_scene->depthPass.maskTexture.height});
+}
+
+// One frame's CPU split by part, each run to completion (glFinish): 0 the depth-map pass (bounded
+// clear and draw, read-back, region), 1 the scissored normal pass, 2 the present. Only the named
+// part is timed; the others run untimed, as in a frame (a fixed count: the untimed parts dominate).
+void BM_FramePart(benchmark::State& state) {
+    Scene& s = *g_scene;
+    s.normalPass.regionSource = &s.depthPass;
+    const int part = static_cast<int>(state.range(0));
+    auto step = [&](int which, auto&& work) {
+        if (which != part) state.PauseTiming();
+        work();
+        s.Backend().Finish();
+        if (which != part) state.ResumeTiming();
+    };
+    for (auto _ : state) {
+        state.PauseTiming();
+        Pose(&s.model, s.frame++);
+        state.ResumeTiming();
+        step(0, [&] { s.depthPass.Render(&s.graphics.device); });
+        step(1, [&] { s.normalPass.Render(&s.graphics.device); });
+        step(2, [&] {
+            const MzRect bounds = s.depthPass.RegionBounds();
+            s.graphics.Present(&bounds);
+        });
+    }
+}
+
+// A frame with empty draw lists, after the one that blanked the targets.
+void BM_NothingDrawn(benchmark::State& state) {
+    Scene& s = *g_scene;
+    s.normalPass.regionSource = &s.depthPass;
+    MzGetDrawLists().models.Clear();
+    s.Frame(true, true);
+    for (auto _ : state)
+        s.Frame(true, true);
+    MzGetDrawLists().models.Add(&s.model);
 }
 
 } // namespace
 
+BENCHMARK(BM_FramePart)->ArgName("part")->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK(BM_NothingDrawn)->Unit(benchmark::kMicrosecond)->MinTime(1);
 BENCHMARK(BM_Frame)
     ->ArgNames({"scissor", "present"})
     ->ArgsProduct({{0, 1}, {0, 1}})

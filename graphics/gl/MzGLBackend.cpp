@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "MzBuffer.h"
@@ -90,20 +91,29 @@ class GLTexture : public MzGpuResource {
     }
 };
 
-// Everything the shader reads besides the palette, compared as a whole to skip redundant uploads.
+// The uniform values of a program, compared as a whole to skip redundant uploads.
 struct Uniforms {
-    float view[16];
-    float projection[16];
-    int blend;
-    int hasColor, lighting, specularEnable, colorVertex;
-    float matDiffuse[4], matAmbient[3], matSpecular[3], matEmissive[3], matPower;
-    float globalAmbient[3];
-    int lightOn[2];
-    float lightToward[2][3], lightDiffuse[2][3], lightSpecular[2][3], lightAmbient[2][3];
-    int flat, textured, selectArg2, addSpecular, alphaTest;
-    float alphaRef;
+#define MZ_GL_FIELD(name, type, n) float name[MZ_GL_FLOATS_##type * (n)];
+    MZ_GL_UNIFORMS(MZ_GL_FIELD)
+#undef MZ_GL_FIELD
 
-    bool operator==(const Uniforms& o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
+    bool operator==(const Uniforms& o) const {
+        return std::memcmp(this, &o, sizeof *this) == 0;
+    }
+};
+
+struct UniformLocations {
+#define MZ_GL_FIELD(name, type, n) GLint name;
+    MZ_GL_UNIFORMS(MZ_GL_FIELD)
+#undef MZ_GL_FIELD
+};
+
+// One shader variant with what was last uploaded to it (uniforms belong to their program).
+struct GLProgram {
+    GLuint program = 0;
+    UniformLocations loc{};
+    Uniforms uniforms{};
+    bool uniformsValid = false;
 };
 
 // The GL state this backend applied last; -1 (or ~0 names) = unknown. Viewport and scissor hold
@@ -115,16 +125,50 @@ struct GLStateCache {
     int blend = -1, depthTest = -1, depthMask = -1, cull = -1, wireframe = -1;
     GLuint texture = ~0u;
     GLuint vertexArray = ~0u;
+    GLuint program = ~0u;
     float clearColor[4] = {-1, -1, -1, -1};
     float clearDepth = -1;
 };
 
-struct UniformLocations {
-    GLint view, projection, blend, hasColor, lighting, specularEnable, colorVertex;
-    GLint matDiffuse, matAmbient, matSpecular, matEmissive, matPower, globalAmbient;
-    GLint lightOn, lightToward, lightDiffuse, lightSpecular, lightAmbient;
-    GLint flat, textured, selectArg2, addSpecular, alphaTest, alphaRef, texture;
-};
+enum class AttributeKind { Float, Integer, Normalized };
+
+// The shader switches a draw needs. A switch that cannot change the result is left off, so that
+// equivalent states share one variant: specular light without lighting is 0, a texture stage
+// without a texture samples white (selecting the diffuse colour then changes nothing).
+uint32_t SwitchKey(const MzDeviceState& s, const MzVertexFormat& f, bool textured) {
+    uint32_t key = 0;
+    auto set = [&key](MzGLSwitch sw, bool on) {
+        if (on) key |= MzGLBit(sw);
+    };
+    const bool skinned = f.blendWeights >= 0;
+    const bool hasColor = f.diffuse >= 0;
+    set(MzGLSwitch::SKINNED, skinned);
+    set(MzGLSwitch::INDEXED, skinned && s.indexedVertexBlend && f.blendIndices >= 0);
+    set(MzGLSwitch::HAS_COLOR, hasColor);
+    set(MzGLSwitch::LIGHTING, s.lighting);
+    set(MzGLSwitch::SPECULAR, s.lighting && s.specularEnable);
+    set(MzGLSwitch::COLOR_VERTEX,
+        s.lighting && hasColor && s.colorVertex && s.diffuseSource == MzMaterialSource::Color1);
+    set(MzGLSwitch::LIGHT0, s.lighting && s.lights[0].enabled);
+    set(MzGLSwitch::LIGHT1, s.lighting && s.lights[1].enabled);
+    set(MzGLSwitch::FLAT, s.shadeMode == MzShadeMode::Flat);
+    set(MzGLSwitch::TEXTURED, textured);
+    set(MzGLSwitch::SELECT_ARG2, textured && s.colorOp == MzTextureOp::SelectArg2);
+    set(MzGLSwitch::ALPHA_TEST, s.alphaTestEnable && s.alphaFunc == MzCompare::GreaterEqual);
+    return key;
+}
+
+// GL returns rows bottom-up; copies are kept top row first.
+void FlipRows(uint8_t* bits, int32_t pitch, int32_t rows, size_t rowBytes) {
+    std::vector<uint8_t> row(rowBytes);
+    for (int32_t y = 0; y < rows / 2; ++y) {
+        uint8_t* a = bits + static_cast<size_t>(y) * static_cast<size_t>(pitch);
+        uint8_t* b = bits + static_cast<size_t>(rows - 1 - y) * static_cast<size_t>(pitch);
+        std::memcpy(row.data(), a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, row.data(), rowBytes);
+    }
+}
 
 void CopyMatrix(float* out, const Matrix4x4& m) {
     std::memcpy(out, m.m, sizeof m.m);
@@ -155,23 +199,23 @@ struct MzGLBackend::Impl {
     QSurface* surface = nullptr;
     GL* gl = nullptr;
     std::shared_ptr<GLGraveyard> graveyard = std::make_shared<GLGraveyard>();
-    GLuint program = 0;
     GLuint paletteBuffer = 0;
-    UniformLocations loc{};
+    // Shader variants by switch key, made on first use; null for a variant that failed to build.
+    std::unordered_map<uint32_t, std::unique_ptr<GLProgram>> programs;
     GLTexture backBuffer;
     int32_t width = 0, height = 0;
     int32_t presentWidth = 0, presentHeight = 0;
+    MzGLPartialPresent partialPresent;
     GLStateCache cache;
-    Uniforms uniforms{};
-    bool uniformsValid = false;
     Matrix4x4 palette[kPaletteSize];
     size_t paletteCount = 0;
     MzGLStats stats;
 
     ~Impl();
     bool Init(int32_t w, int32_t h);
-    bool BuildProgram();
-    GLuint Compile(GLenum type, const char* source);
+    GLProgram* Program(uint32_t key);
+    std::unique_ptr<GLProgram> BuildProgram(uint32_t key);
+    GLuint Compile(GLenum type, const std::string& source);
     bool MakeTarget(GLTexture* t, int32_t w, int32_t h);
     void CollectGarbage();
 
@@ -184,13 +228,14 @@ struct MzGLBackend::Impl {
     void SetWireframe(bool on);
     void BindTexture(GLuint texture);
     void BindVertexArray(GLuint vertexArray);
+    void UseProgram(GLuint program);
 
     void BindOutput(const MzDeviceState& state);
     int32_t TargetHeight(const MzDeviceState& state) const;
     GLBuffer* Upload(const MzVertexBuffer& vb, const MzIndexBuffer& ib);
     GLuint TextureFor(MzTexture* texture);
     void UploadPalette(const MzDeviceState& state, size_t count);
-    void UploadUniforms(const MzDeviceState& state, const MzPrim& prim);
+    void UploadUniforms(GLProgram& program, const MzDeviceState& state);
 };
 
 // ---------------------------------------------------------------- set-up
@@ -203,16 +248,18 @@ MzGLBackend::Impl::~Impl() {
         gl->glDeleteFramebuffers(1, &backBuffer.framebuffer);
         gl->glDeleteRenderbuffers(1, &backBuffer.depth);
         gl->glDeleteBuffers(1, &paletteBuffer);
-        gl->glDeleteProgram(program);
+        for (auto& [key, program] : programs)
+            if (program != nullptr) gl->glDeleteProgram(program->program);
     }
     // Whatever still refers to this context's objects must not hand them back to it.
     graveyard->alive = false;
     backBuffer.texture = backBuffer.framebuffer = backBuffer.depth = 0;
 }
 
-GLuint MzGLBackend::Impl::Compile(GLenum type, const char* source) {
+GLuint MzGLBackend::Impl::Compile(GLenum type, const std::string& source) {
     GLuint shader = gl->glCreateShader(type);
-    gl->glShaderSource(shader, 1, &source, nullptr);
+    const char* text = source.c_str();
+    gl->glShaderSource(shader, 1, &text, nullptr);
     gl->glCompileShader(shader);
     GLint ok = 0;
     gl->glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -224,36 +271,40 @@ GLuint MzGLBackend::Impl::Compile(GLenum type, const char* source) {
     return 0;
 }
 
-bool MzGLBackend::Impl::BuildProgram() {
-    GLuint vs = Compile(GL_VERTEX_SHADER, kMzFixedFunctionVertexShader);
-    GLuint fs = Compile(GL_FRAGMENT_SHADER, kMzFixedFunctionFragmentShader);
-    if (vs == 0 || fs == 0) return false;
-    program = gl->glCreateProgram();
-    gl->glAttachShader(program, vs);
-    gl->glAttachShader(program, fs);
-    gl->glLinkProgram(program);
+std::unique_ptr<GLProgram> MzGLBackend::Impl::BuildProgram(uint32_t key) {
+    GLuint vs = Compile(GL_VERTEX_SHADER, MzGLVertexShader(key));
+    GLuint fs = Compile(GL_FRAGMENT_SHADER, MzGLFragmentShader(key));
+    if (vs == 0 || fs == 0) {
+        gl->glDeleteShader(vs);
+        gl->glDeleteShader(fs);
+        return nullptr;
+    }
+    auto p = std::make_unique<GLProgram>();
+    p->program = gl->glCreateProgram();
+    gl->glAttachShader(p->program, vs);
+    gl->glAttachShader(p->program, fs);
+    gl->glLinkProgram(p->program);
     gl->glDeleteShader(vs);
     gl->glDeleteShader(fs);
     GLint ok = 0;
-    gl->glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok) return false;
-    auto at = [&](const char* name) { return gl->glGetUniformLocation(program, name); };
-    loc = {at("uView"),          at("uProjection"),     at("uBlend"),       at("uHasColor"),
-           at("uLighting"),      at("uSpecularEnable"), at("uColorVertex"), at("uMatDiffuse"),
-           at("uMatAmbient"),    at("uMatSpecular"),    at("uMatEmissive"), at("uMatPower"),
-           at("uGlobalAmbient"), at("uLightOn"),        at("uLightToward"), at("uLightDiffuse"),
-           at("uLightSpecular"), at("uLightAmbient"),   at("uFlat"),        at("uTextured"),
-           at("uSelectArg2"),    at("uAddSpecular"),    at("uAlphaTest"),   at("uAlphaRef"),
-           at("uTexture")};
-    gl->glUseProgram(program);
-    gl->glUniform1i(loc.texture, 0);
-    GLuint block = gl->glGetUniformBlockIndex(program, "Palette");
-    gl->glUniformBlockBinding(program, block, 0);
-    gl->glGenBuffers(1, &paletteBuffer);
-    gl->glBindBuffer(GL_UNIFORM_BUFFER, paletteBuffer);
-    gl->glBufferData(GL_UNIFORM_BUFFER, sizeof palette, nullptr, GL_DYNAMIC_DRAW);
-    gl->glBindBufferBase(GL_UNIFORM_BUFFER, 0, paletteBuffer);
-    return true;
+    gl->glGetProgramiv(p->program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        gl->glDeleteProgram(p->program);
+        return nullptr;
+    }
+#define MZ_GL_LOCATION(name, type, n) p->loc.name = gl->glGetUniformLocation(p->program, #name);
+    MZ_GL_UNIFORMS(MZ_GL_LOCATION)
+#undef MZ_GL_LOCATION
+    UseProgram(p->program);
+    gl->glUniform1i(gl->glGetUniformLocation(p->program, "uTexture"), 0);
+    gl->glUniformBlockBinding(p->program, gl->glGetUniformBlockIndex(p->program, "Palette"), 0);
+    return p;
+}
+
+GLProgram* MzGLBackend::Impl::Program(uint32_t key) {
+    auto it = programs.find(key);
+    if (it == programs.end()) it = programs.emplace(key, BuildProgram(key)).first;
+    return it->second.get();
 }
 
 bool MzGLBackend::Impl::MakeTarget(GLTexture* t, int32_t w, int32_t h) {
@@ -278,7 +329,12 @@ bool MzGLBackend::Impl::MakeTarget(GLTexture* t, int32_t w, int32_t h) {
 bool MzGLBackend::Impl::Init(int32_t w, int32_t h) {
     gl = QOpenGLVersionFunctionsFactory::get<GL>(context);
     if (gl == nullptr || !gl->initializeOpenGLFunctions()) return false;
-    if (!BuildProgram()) return false;
+    // The plainest variant proves that the context compiles the shaders at all.
+    if (Program(0) == nullptr) return false;
+    gl->glGenBuffers(1, &paletteBuffer);
+    gl->glBindBuffer(GL_UNIFORM_BUFFER, paletteBuffer);
+    gl->glBufferData(GL_UNIFORM_BUFFER, sizeof palette, nullptr, GL_DYNAMIC_DRAW);
+    gl->glBindBufferBase(GL_UNIFORM_BUFFER, 0, paletteBuffer);
     backBuffer.graveyard = graveyard;
     if (!MakeTarget(&backBuffer, std::max(1, w), std::max(1, h))) return false;
     width = w;
@@ -379,6 +435,13 @@ void MzGLBackend::Impl::BindTexture(GLuint texture) {
     gl->glBindTexture(GL_TEXTURE_2D, texture);
 }
 
+void MzGLBackend::Impl::UseProgram(GLuint program) {
+    if (cache.program == program) return;
+    cache.program = program;
+    ++stats.stateChanges;
+    gl->glUseProgram(program);
+}
+
 void MzGLBackend::Impl::BindVertexArray(GLuint vertexArray) {
     if (cache.vertexArray == vertexArray) return;
     cache.vertexArray = vertexArray;
@@ -421,22 +484,20 @@ GLBuffer* MzGLBackend::Impl::Upload(const MzVertexBuffer& vb, const MzIndexBuffe
         BindVertexArray(made->vertexArray);
         gl->glBindBuffer(GL_ARRAY_BUFFER, made->buffer);
         const MzVertexFormat& f = *MzGetVertexFormat(vb.formatId);
-        auto attribute = [&](GLuint index, int32_t offset, GLint size, GLenum type, bool integer,
-                             bool normalized) {
+        auto attribute = [&](GLuint index, int32_t offset, GLint size, GLenum type, AttributeKind kind) {
             if (offset < 0) return;
             gl->glEnableVertexAttribArray(index);
             const void* at = reinterpret_cast<const void*>(static_cast<uintptr_t>(offset));
-            if (integer)
+            if (kind == AttributeKind::Integer)
                 gl->glVertexAttribIPointer(index, size, type, f.stride, at);
             else
-                gl->glVertexAttribPointer(index, size, type, normalized ? GL_TRUE : GL_FALSE, f.stride, at);
+                gl->glVertexAttribPointer(
+                    index, size, type, kind == AttributeKind::Normalized ? GL_TRUE : GL_FALSE, f.stride, at);
         };
-        attribute(0, f.position, 3, GL_FLOAT, false, false);
-        attribute(1, f.normal, 3, GL_FLOAT, false, false);
-        attribute(2, f.blendWeights, 3, GL_FLOAT, false, false);
-        attribute(3, f.blendIndices, 4, GL_UNSIGNED_BYTE, true, false);
-        attribute(4, f.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, false, true);
-        attribute(5, f.texCoord0, 2, GL_FLOAT, false, false);
+#define MZ_GL_ATTRIBUTE(name, location, type, field, size, glType, kind)                                     \
+    attribute(location, f.field, size, glType, AttributeKind::kind);
+        MZ_GL_ATTRIBUTES(MZ_GL_ATTRIBUTE)
+#undef MZ_GL_ATTRIBUTE
         vb.gpu = std::move(made);
         res = static_cast<GLBuffer*>(vb.gpu.get());
     }
@@ -506,80 +567,44 @@ void MzGLBackend::Impl::UploadPalette(const MzDeviceState& state, size_t count) 
     ++stats.paletteUploads;
 }
 
-void MzGLBackend::Impl::UploadUniforms(const MzDeviceState& s, const MzPrim& prim) {
-    const MzVertexFormat& f = *MzGetVertexFormat(prim.vertexBuffer.formatId);
+void MzGLBackend::Impl::UploadUniforms(GLProgram& p, const MzDeviceState& s) {
     Uniforms u{};
-    CopyMatrix(u.view, s.view);
-    CopyMatrix(u.projection, s.projection);
-    u.blend = f.blendWeights < 0 ? 0 : (s.indexedVertexBlend && f.blendIndices >= 0 ? 2 : 1);
-    u.hasColor = f.diffuse >= 0;
-    u.lighting = s.lighting;
-    u.specularEnable = s.specularEnable;
-    u.colorVertex = s.colorVertex && s.diffuseSource == MzMaterialSource::Color1;
-    std::memcpy(u.matDiffuse, &s.material.diffuse, sizeof u.matDiffuse);
-    Copy3(u.matAmbient, s.material.ambient);
-    Copy3(u.matSpecular, s.material.specular);
-    Copy3(u.matEmissive, s.material.emissive);
-    u.matPower = s.material.power;
-    u.globalAmbient[0] = static_cast<float>((s.ambient >> 16) & 0xFF) / 255.0f;
-    u.globalAmbient[1] = static_cast<float>((s.ambient >> 8) & 0xFF) / 255.0f;
-    u.globalAmbient[2] = static_cast<float>(s.ambient & 0xFF) / 255.0f;
+    CopyMatrix(u.uView, s.view);
+    CopyMatrix(u.uProjection, s.projection);
+    std::memcpy(u.uMatDiffuse, &s.material.diffuse, sizeof u.uMatDiffuse);
+    Copy3(u.uMatAmbient, s.material.ambient);
+    Copy3(u.uMatSpecular, s.material.specular);
+    Copy3(u.uMatEmissive, s.material.emissive);
+    u.uMatPower[0] = s.material.power;
+    u.uGlobalAmbient[0] = static_cast<float>((s.ambient >> 16) & 0xFF) / 255.0f;
+    u.uGlobalAmbient[1] = static_cast<float>((s.ambient >> 8) & 0xFF) / 255.0f;
+    u.uGlobalAmbient[2] = static_cast<float>(s.ambient & 0xFF) / 255.0f;
     for (int i = 0; i < 2; ++i) {
         const MzLightState& light = s.lights[i];
-        u.lightOn[i] = light.enabled;
         // Toward the light, in view space.
         Vector4 d{-light.direction.x, -light.direction.y, -light.direction.z, 0};
         Vector4 v{d.x * s.view.m[0][0] + d.y * s.view.m[1][0] + d.z * s.view.m[2][0],
                   d.x * s.view.m[0][1] + d.y * s.view.m[1][1] + d.z * s.view.m[2][1],
                   d.x * s.view.m[0][2] + d.y * s.view.m[1][2] + d.z * s.view.m[2][2], 0};
         Vec3Normalize(&v);
-        Copy3(u.lightToward[i], v);
-        Copy3(u.lightDiffuse[i], light.diffuse);
-        Copy3(u.lightSpecular[i], light.specular);
-        Copy3(u.lightAmbient[i], light.ambient);
+        Copy3(u.uLightToward + 3 * i, v);
+        Copy3(u.uLightDiffuse + 3 * i, light.diffuse);
+        Copy3(u.uLightSpecular + 3 * i, light.specular);
+        Copy3(u.uLightAmbient + 3 * i, light.ambient);
     }
-    u.flat = s.shadeMode == MzShadeMode::Flat;
-    u.textured = s.textures[0] != nullptr;
-    u.selectArg2 = s.colorOp == MzTextureOp::SelectArg2;
-    u.addSpecular = s.specularEnable;
-    u.alphaTest = s.alphaTestEnable && s.alphaFunc == MzCompare::GreaterEqual;
-    u.alphaRef = s.alphaRef;
-    if (uniformsValid && u == uniforms) return;
-    const Uniforms& o = uniforms;
-    const bool all = !uniformsValid;
-    auto changed = [&](const void* a, const void* b, size_t n) { return all || std::memcmp(a, b, n) != 0; };
-#define MZ_UNIFORM(field, call)                                                                              \
-    if (changed(&u.field, &o.field, sizeof u.field)) {                                                       \
-        call;                                                                                                \
+    u.uAlphaRef[0] = s.alphaRef;
+    if (p.uniformsValid && u == p.uniforms) return;
+    const Uniforms& o = p.uniforms;
+    const bool all = !p.uniformsValid;
+#define MZ_GL_SET(name, type, n)                                                                             \
+    if (p.loc.name >= 0 && (all || std::memcmp(u.name, o.name, sizeof u.name) != 0)) {                       \
+        MZ_GL_UPLOAD_##type(gl, p.loc.name, n, u.name);                                                      \
         ++stats.uniformUploads;                                                                              \
     }
-    MZ_UNIFORM(view, gl->glUniformMatrix4fv(loc.view, 1, GL_FALSE, u.view));
-    MZ_UNIFORM(projection, gl->glUniformMatrix4fv(loc.projection, 1, GL_FALSE, u.projection));
-    MZ_UNIFORM(blend, gl->glUniform1i(loc.blend, u.blend));
-    MZ_UNIFORM(hasColor, gl->glUniform1i(loc.hasColor, u.hasColor));
-    MZ_UNIFORM(lighting, gl->glUniform1i(loc.lighting, u.lighting));
-    MZ_UNIFORM(specularEnable, gl->glUniform1i(loc.specularEnable, u.specularEnable));
-    MZ_UNIFORM(colorVertex, gl->glUniform1i(loc.colorVertex, u.colorVertex));
-    MZ_UNIFORM(matDiffuse, gl->glUniform4fv(loc.matDiffuse, 1, u.matDiffuse));
-    MZ_UNIFORM(matAmbient, gl->glUniform3fv(loc.matAmbient, 1, u.matAmbient));
-    MZ_UNIFORM(matSpecular, gl->glUniform3fv(loc.matSpecular, 1, u.matSpecular));
-    MZ_UNIFORM(matEmissive, gl->glUniform3fv(loc.matEmissive, 1, u.matEmissive));
-    MZ_UNIFORM(matPower, gl->glUniform1f(loc.matPower, u.matPower));
-    MZ_UNIFORM(globalAmbient, gl->glUniform3fv(loc.globalAmbient, 1, u.globalAmbient));
-    MZ_UNIFORM(lightOn, gl->glUniform1iv(loc.lightOn, 2, u.lightOn));
-    MZ_UNIFORM(lightToward, gl->glUniform3fv(loc.lightToward, 2, &u.lightToward[0][0]));
-    MZ_UNIFORM(lightDiffuse, gl->glUniform3fv(loc.lightDiffuse, 2, &u.lightDiffuse[0][0]));
-    MZ_UNIFORM(lightSpecular, gl->glUniform3fv(loc.lightSpecular, 2, &u.lightSpecular[0][0]));
-    MZ_UNIFORM(lightAmbient, gl->glUniform3fv(loc.lightAmbient, 2, &u.lightAmbient[0][0]));
-    MZ_UNIFORM(flat, gl->glUniform1i(loc.flat, u.flat));
-    MZ_UNIFORM(textured, gl->glUniform1i(loc.textured, u.textured));
-    MZ_UNIFORM(selectArg2, gl->glUniform1i(loc.selectArg2, u.selectArg2));
-    MZ_UNIFORM(addSpecular, gl->glUniform1i(loc.addSpecular, u.addSpecular));
-    MZ_UNIFORM(alphaTest, gl->glUniform1i(loc.alphaTest, u.alphaTest));
-    MZ_UNIFORM(alphaRef, gl->glUniform1f(loc.alphaRef, u.alphaRef));
-#undef MZ_UNIFORM
-    uniforms = u;
-    uniformsValid = true;
+    MZ_GL_UNIFORMS(MZ_GL_SET)
+#undef MZ_GL_SET
+    p.uniforms = u;
+    p.uniformsValid = true;
 }
 
 // ---------------------------------------------------------------- MzGLBackend
@@ -681,14 +706,13 @@ void MzGLBackend::DrawPrim(const MzDeviceState& state, const MzPrim& prim) {
     d.SetWireframe(state.fillMode == MzFillMode::Wireframe);
 
     d.gl->glActiveTexture(GL_TEXTURE0);
+    // A texture that could not be made samples as white, as an empty stage does.
     const GLuint texture = d.TextureFor(state.textures[0]);
     d.BindTexture(texture);
-    d.UploadUniforms(state, prim);
-    if (d.uniforms.textured && texture == 0) {
-        // A texture that could not be made samples as white, as an empty stage does.
-        d.uniforms.textured = 0;
-        d.gl->glUniform1i(d.loc.textured, 0);
-    }
+    GLProgram* program = d.Program(SwitchKey(state, *format, texture != 0));
+    if (program == nullptr) return;
+    d.UseProgram(program->program);
+    d.UploadUniforms(*program, state);
     const size_t matrices = format->blendWeights < 0 ? 1 : (state.indexedVertexBlend ? kPaletteSize : 4);
     d.UploadPalette(state, matrices);
     d.Upload(prim.vertexBuffer, prim.indexBuffer);
@@ -696,26 +720,23 @@ void MzGLBackend::DrawPrim(const MzDeviceState& state, const MzPrim& prim) {
     ++d.stats.draws;
 }
 
-void MzGLBackend::ReadBack(MzTexture& target) {
+void MzGLBackend::ReadBack(MzTexture& target, const MzRect& area) {
     Impl& d = *impl_;
     auto* res = dynamic_cast<GLTexture*>(target.texture.get());
     MzSurface* out = target.lockSurface.get();
     if (res == nullptr || res->graveyard != d.graveyard || out == nullptr) return;
     // Only the requested part is drawn; rows come bottom-up from GL and go top-down into the copy.
-    const int32_t w = std::min(target.width, out->width);
-    const int32_t h = std::min(target.height, out->height);
+    const MzRect r = Intersect(
+        area, MzRect{0, 0, std::min(target.width, out->width), std::min(target.height, out->height)});
+    if (r.Empty()) return;
+    const int32_t w = r.right - r.left, h = r.bottom - r.top;
+    uint8_t* first = out->bits.data() + static_cast<size_t>(r.top) * static_cast<size_t>(out->pitch) +
+                     static_cast<size_t>(r.left) * 4;
     d.BindFramebuffer(res->framebuffer);
     d.gl->glPixelStorei(GL_PACK_ROW_LENGTH, out->pitch / 4);
-    d.gl->glReadPixels(0, res->height - h, w, h, GL_BGRA, GL_UNSIGNED_BYTE, out->bits.data());
+    d.gl->glReadPixels(r.left, res->height - r.bottom, w, h, GL_BGRA, GL_UNSIGNED_BYTE, first);
     d.gl->glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    std::vector<uint8_t> row(static_cast<size_t>(w) * 4);
-    for (int32_t y = 0; y < h / 2; ++y) {
-        uint8_t* a = out->bits.data() + static_cast<size_t>(y) * out->pitch;
-        uint8_t* b = out->bits.data() + static_cast<size_t>(h - 1 - y) * out->pitch;
-        std::memcpy(row.data(), a, row.size());
-        std::memcpy(a, b, row.size());
-        std::memcpy(b, row.data(), row.size());
-    }
+    FlipRows(first, out->pitch, h, static_cast<size_t>(w) * 4);
     ++out->revision;
 }
 
@@ -725,14 +746,7 @@ bool MzGLBackend::ReadBackBuffer(MzSurface* out) {
     d.BindFramebuffer(d.backBuffer.framebuffer);
     d.gl->glReadPixels(0, d.backBuffer.height - d.height, d.width, d.height, GL_BGRA, GL_UNSIGNED_BYTE,
                        out->bits.data());
-    std::vector<uint8_t> row(static_cast<size_t>(out->pitch));
-    for (int32_t y = 0; y < d.height / 2; ++y) {
-        uint8_t* a = out->bits.data() + static_cast<size_t>(y) * out->pitch;
-        uint8_t* b = out->bits.data() + static_cast<size_t>(d.height - 1 - y) * out->pitch;
-        std::memcpy(row.data(), a, row.size());
-        std::memcpy(a, b, row.size());
-        std::memcpy(b, row.data(), row.size());
-    }
+    FlipRows(out->bits.data(), out->pitch, d.height, static_cast<size_t>(out->pitch));
     return true;
 }
 
@@ -775,8 +789,17 @@ void MzGLBackend::Present(const MzRect* area) {
                                 ph - dst.bottom, dst.right, ph - dst.top, GL_COLOR_BUFFER_BIT, GL_NEAREST);
         d.cache.framebuffer = ~0u;
         d.cache.scissor = MzRect{-1, -1, -1, -1};
+        // Only the area changed on the surface: copying it costs this process and the X server a
+        // fraction of a whole swap.
+        if (area != nullptr && d.partialPresent &&
+            d.partialPresent(dst.left, ph - dst.bottom, dst.right - dst.left, dst.bottom - dst.top))
+            return;
     }
     d.context->swapBuffers(d.surface);
+}
+
+void MzGLBackend::SetPartialPresent(MzGLPartialPresent present) {
+    impl_->partialPresent = std::move(present);
 }
 
 const MzGLStats& MzGLBackend::Stats() const {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "MzRenderBackend.h"
@@ -16,6 +17,10 @@ class QOpenGLContext;
 class QSurface;
 
 // Counters of the GL work actually issued (after the state cache).
+// Shows a rectangle of the surface's back buffer on the surface without a swap (GL window
+// coordinates: x, y from the bottom left, width, height); false when that is not possible.
+using MzGLPartialPresent = std::function<bool(int32_t x, int32_t y, int32_t width, int32_t height)>;
+
 struct MzGLStats {
     uint64_t draws = 0;
     uint64_t stateChanges = 0;
@@ -38,12 +43,14 @@ class MzGLBackend : public MzRenderBackend {
     uint32_t CreateTexture(MzTexture& texture) override;
     void Clear(const MzDeviceState& state, uint32_t argb, float z) override;
     void DrawPrim(const MzDeviceState& state, const MzPrim& prim) override;
-    void ReadBack(MzTexture& target) override;
+    void ReadBack(MzTexture& target, const MzRect& area) override;
     bool ReadBackBuffer(MzSurface* out) override;
     bool ReadBackBufferArea(const MzRect& area, MzSurface* out) override;
     void Present(const MzRect* area) override;
 
     void SetPresentSize(int32_t width, int32_t height) override;
+    // Where the platform offers it, an area is presented by copying only that part.
+    void SetPartialPresent(MzGLPartialPresent present);
     const MzGLStats& Stats() const;
     // Waits until every GL command issued so far has completed (for measurements).
     void Finish();

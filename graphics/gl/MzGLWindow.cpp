@@ -24,5 +24,7 @@ std::unique_ptr<MzRenderBackend> MzGLWindow::CreateBackend(int32_t width, int32_
         *result = kD3DErrNotAvailable;
         return nullptr;
     }
-    return MzGLBackend::Create(context_, surface_, width, height, result);
+    std::unique_ptr<MzGLBackend> backend = MzGLBackend::Create(context_, surface_, width, height, result);
+    if (backend != nullptr) backend->SetPartialPresent(partialPresent_);
+    return backend;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "MzGLBackend.h"
 #include "MzGraphics.h"
 
 class QOpenGLContext;
@@ -17,10 +18,13 @@ class MzGLWindow : public MzGraphicsWindow {
     void SetClientSize(int32_t width, int32_t height);
     void GetClientSize(int32_t* width, int32_t* height) const override;
     std::unique_ptr<MzRenderBackend> CreateBackend(int32_t width, int32_t height, uint32_t* result) override;
+    // Given to every backend made from now on.
+    void SetPartialPresent(MzGLPartialPresent present) { partialPresent_ = std::move(present); }
 
   private:
     QOpenGLContext* context_;
     QSurface* surface_;
     int32_t clientWidth_;
     int32_t clientHeight_;
+    MzGLPartialPresent partialPresent_;
 };

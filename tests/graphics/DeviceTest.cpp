@@ -113,6 +113,34 @@ TEST(Graphics, ResetRestoresRegisteredTargetsAndDefaultStates) {
     EXPECT_EQ(graphics.device.state.cullMode, MzCullMode::None);
 }
 
+// A work-area change: the host sets new buffer sizes and resets; a size-0 buffer follows the client.
+TEST(Graphics, ResetTakesTheNewBufferSizes) {
+    struct Case {
+        int32_t createWidth, createHeight, hostWidth, hostHeight, expectWidth, expectHeight;
+    };
+    for (const Case& c :
+         {Case{0, 0, 0, 0, 1024, 500}, Case{400, 300, 512, 250, 512, 250}, Case{400, 0, 512, 0, 512, 500}}) {
+        FakeWindow window;
+        MzGraphics graphics;
+        ASSERT_TRUE(graphics.Create(&window, c.createWidth, c.createHeight));
+        window.width = 1024;
+        window.height = 500;
+        if (c.hostWidth != 0) g_renderWidth = c.hostWidth;
+        if (c.hostHeight != 0) g_renderHeight = c.hostHeight;
+        graphics.ReleaseTextureResources();
+        ASSERT_TRUE(graphics.CreateDevice());
+        EXPECT_EQ(g_clientWidth, 1024);
+        EXPECT_EQ(g_clientHeight, 500);
+        EXPECT_EQ(graphics.d3dDevice->Width(), c.expectWidth);
+        EXPECT_EQ(graphics.d3dDevice->Height(), c.expectHeight);
+        EXPECT_EQ(g_renderWidth, c.expectWidth);
+        EXPECT_EQ(g_renderHeight, c.expectHeight);
+        Matrix4x4 expected;
+        D3DXMatrixPerspectiveFovLH(&expected, 1.0471976f, 1024.0f / 500.0f, 1, 1000);
+        EXPECT_FLOAT_EQ(graphics.device.state.projection.m[0][0], expected.m[0][0]);
+    }
+}
+
 TEST(Graphics, OrthoMatrix) {
     FakeWindow window;
     MzGraphics graphics;

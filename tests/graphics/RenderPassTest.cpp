@@ -172,3 +172,42 @@ TEST_F(PassTest, ModelMatricesAndOverrides) {
     EXPECT_EQ(s.shadeMode, MzShadeMode::Flat);
     EXPECT_EQ(s.textures[0], nullptr);
 }
+
+// A desktop guest with nothing to draw costs nothing: after the frame that blanks the targets, no
+// pass clears, draws or reads back, and the region stays empty.
+TEST_F(PassTest, NothingDrawnRunsNoPass) {
+    normalPass.regionSource = &depthPass;
+    MzGetDrawLists() = MzDrawLists{};
+    auto frame = [&] {
+        backend->clears.clear();
+        backend->draws.clear();
+        backend->readBacks.clear();
+        graphics.Render();
+        depthPass.BuildWindowRegion();
+    };
+    frame(); // the targets' contents are unknown until cleared once
+    EXPECT_EQ(backend->clears.size(), 1u);
+    EXPECT_EQ(backend->readBacks.size(), 1u);
+    for (int i = 0; i < 3; ++i) {
+        frame();
+        EXPECT_TRUE(backend->clears.empty());
+        EXPECT_TRUE(backend->draws.empty());
+        EXPECT_TRUE(backend->readBacks.empty());
+        ASSERT_NE(depthPass.region.handle, nullptr);
+        EXPECT_TRUE(depthPass.region.handle->rects.empty());
+        EXPECT_EQ(depthPass.region.handle->area, (MzRect{0, 0, 640, 480}));
+        EXPECT_TRUE(depthPass.RegionBounds().Empty());
+        depthPass.region.Take();
+    }
+
+    MzGetDrawLists().models.Add(&model);
+    frame();
+    EXPECT_EQ(backend->draws.size(), 1u); // the mask pass; the normal pass's region is empty here
+    MzGetDrawLists().models.Clear();
+    frame(); // the character has gone: its silhouette is cleared away once
+    EXPECT_EQ(backend->clears.size(), 1u);
+    EXPECT_EQ(backend->readBacks.size(), 1u);
+    frame();
+    EXPECT_TRUE(backend->clears.empty());
+    EXPECT_TRUE(backend->readBacks.empty());
+}

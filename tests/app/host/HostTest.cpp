@@ -391,3 +391,18 @@ TEST(MzFileDialogTest, StartsAtTheLastChosenPathAndCancelGivesEmpty) {
     EXPECT_EQ(dialog.seen,
               (std::vector<std::string>{"A (*.a)|a|", "A (*.a)|a|/tmp/one.a", "A (*.a)|a|/tmp/one.a"}));
 }
+
+// The application thread sleeps through the ticks at which no frame would be due.
+TEST_F(MainAppTest, SleepsThroughTicksBeforeTheNextFrame) {
+    EXPECT_EQ(app.TicksToSleep(), 1); // the start-up script has not run
+    TickAt(1000);
+    TickAt(1017);
+    struct Case {
+        std::uint32_t now;
+        int ticks;
+    };
+    for (const Case& c : {Case{1017, 2}, Case{1022, 2}, Case{1024, 1}, Case{1033, 1}, Case{1040, 1}}) {
+        g_now = c.now;
+        EXPECT_EQ(app.TicksToSleep(), c.ticks) << "at " << c.now;
+    }
+}
