@@ -62,6 +62,8 @@ class QtHost : public QObject, public MzHost {
     std::optional<std::vector<MzScreenRect>> m_lastShape;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<QtDesktopWatch> m_desktopWatch;
+    // The shape the frames asked for last (GUI thread), shown again when the characters come back.
+    std::vector<MzScreenRect> m_requestedShape;
     // Where the characters were last drawn (screen coordinates), for the full-screen check.
     QRect m_charactersArea;
     QTimer m_pollTimer;
