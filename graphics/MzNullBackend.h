@@ -35,6 +35,7 @@ class MzNullBackend : public MzRenderBackend {
     void DrawPrim(const MzDeviceState& state, const MzPrim& prim) override;
     void ReadBack(MzTexture& target, const MzRect& area) override;
     bool ReadBackBuffer(MzSurface* out) override;
+    bool ReadBackBufferArea(const MzRect&, MzSurface*) override { return false; }
     void SetPresentSize(int32_t, int32_t) override {}
     void Present(const MzRect* area) override;
 

@@ -103,6 +103,9 @@ class MzRenderBackend {
     virtual void ReadBack(MzTexture& target, const MzRect& area) = 0;
     // Copies the back buffer into `out` (top row first), for snapshots and tests.
     virtual bool ReadBackBuffer(MzSurface* out) = 0;
+    // Copies `area` of the back buffer (top-left origin) into `out` (top row first); false when the
+    // area is empty or the backend keeps no pixels.
+    virtual bool ReadBackBufferArea(const MzRect& area, MzSurface* out) = 0;
     // Size of the surface the back buffer is shown on (the window's client area).
     virtual void SetPresentSize(int32_t width, int32_t height) = 0;
     // Shows the back buffer; only `area` when given (client pixels, top-left origin).

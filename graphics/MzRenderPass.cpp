@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "MzCoverage.h"
 #include "MzDraw.h"
 #include "MzDrawBounds.h"
 #include "MzGraphics.h"
@@ -109,11 +110,24 @@ void MzRenderPassNormal::Render(MzGrpDevice* device) {
     if (!s.scissorEnable || !s.scissor.Empty()) {
         Clear(device, target == nullptr ? kWindowClearColor : kClearColor);
         DrawLists(device);
+        if (regionSource != nullptr && target == nullptr) TrimRegionToCoverage(device);
     }
     ReadBack(device, s.viewport);
     s.scissorEnable = false;
     device->lightingEnable = device->specularEnable = device->textureEnable = true;
     device->fillModeOverride = 0;
+}
+
+void MzRenderPassNormal::TrimRegionToCoverage(MzGrpDevice* device) {
+    MzRegionData* region = regionSource->region.handle.get();
+    if (region == nullptr || region->rects.empty()) return;
+    const MzRect area = device->state.scissor;
+    if (!device->d3dDevice->ReadBackBufferArea(area, &coverage_)) return;
+    const float sx =
+        static_cast<float>(g_renderWidth.load()) / static_cast<float>(std::max(1, g_clientWidth.load()));
+    const float sy =
+        static_cast<float>(g_renderHeight.load()) / static_cast<float>(std::max(1, g_clientHeight.load()));
+    *region = MzTrimRegionToCoverage(*region, coverage_, area, sx, sy);
 }
 
 void MzRenderPassDepthMap::Render(MzGrpDevice* device) {

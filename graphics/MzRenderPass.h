@@ -101,4 +101,9 @@ class MzRenderPassNormal : public MzRenderPass {
     MzRenderPassDepthMap* regionSource = nullptr;
 
     void Render(MzGrpDevice* device) override;
+
+  private:
+    void TrimRegionToCoverage(MzGrpDevice* device);
+
+    MzSurface coverage_; // the drawn part of the back buffer, read back for the trim
 };

@@ -39,7 +39,8 @@ QRect RootGeometry(xcb_connection_t* c, xcb_window_t window, xcb_window_t root) 
 
 } // namespace
 
-QtDesktopWatch::QtDesktopWatch(QWindow& window) : m_window(window) {
+QtDesktopWatch::QtDesktopWatch(QWindow& window, std::function<QRect()> charactersArea)
+    : m_window(window), m_charactersArea(std::move(charactersArea)) {
     connect(&m_timer, &QTimer::timeout, this, &QtDesktopWatch::Poll);
 }
 
@@ -81,7 +82,7 @@ bool QtDesktopWatch::CompositorRuns() const {
     return owned;
 }
 
-// The active window is full screen and its centre lies on the screen the main window is on.
+// The active window is full screen over the characters (it covers their screen).
 bool QtDesktopWatch::FullScreenActive() const {
     xcb_connection_t* c = MzX11Connection();
     xcb_window_t root = MzX11Root();
@@ -89,9 +90,10 @@ bool QtDesktopWatch::FullScreenActive() const {
     if (active.empty() || active[0] == XCB_WINDOW_NONE || active[0] == m_window.winId()) return false;
     auto states = MzX11Property32(c, active[0], m_stateAtom);
     if (std::find(states.begin(), states.end(), m_fullScreenAtom) == states.end()) return false;
-    QScreen* screen = m_window.screen();
     QRect rect = RootGeometry(c, active[0], root);
-    return screen && !rect.isEmpty() && screen->geometry().contains(rect.center());
+    QRect characters = m_charactersArea();
+    if (characters.isEmpty() && m_window.screen()) characters = m_window.screen()->geometry();
+    return rect.intersects(characters);
 }
 
 void QtDesktopWatch::Update(bool fullScreen, bool locked) {

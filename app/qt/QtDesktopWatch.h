@@ -1,11 +1,13 @@
 // Watches the desktop for what the characters get out of the way of: a full-screen window active
-// on the screen the main window covers, and the locked screen (the screen saver services'
+// on the screen the characters are on, and the locked screen (the screen saver services'
 // ActiveChanged signal on the session bus). Also whether a compositing manager runs (it owns the
 // _NET_WM_CM_S0 selection), which lets the window be translucent instead of cut.
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <QTimer>
+#include <functional>
 #include <xcb/xcb.h>
 
 class QWindow;
@@ -13,7 +15,9 @@ class QWindow;
 class QtDesktopWatch : public QObject {
     Q_OBJECT
   public:
-    explicit QtDesktopWatch(QWindow& window);
+    // `charactersArea` tells where the characters were last drawn (screen coordinates, empty before
+    // the first frame: then the main window's screen counts).
+    QtDesktopWatch(QWindow& window, std::function<QRect()> charactersArea);
 
     void Start();
     bool Obscured() const { return m_fullScreen || m_locked; }
@@ -33,6 +37,7 @@ class QtDesktopWatch : public QObject {
     void Update(bool fullScreen, bool locked);
 
     QWindow& m_window;
+    std::function<QRect()> m_charactersArea;
     QTimer m_timer;
     xcb_atom_t m_activeAtom = XCB_ATOM_NONE;
     xcb_atom_t m_stateAtom = XCB_ATOM_NONE;

@@ -14,6 +14,22 @@ namespace {
 // The tray's tooltip field holds 127 characters.
 constexpr int kTooltipLength = 127;
 std::atomic<bool> g_terminateRequested{false};
+
+// The work areas of every screen together: one window spans the virtual desktop, so characters walk
+// and are dragged from monitor to monitor, while the frame cost follows only what they cover.
+QRect BoundsOf(const std::vector<MzScreenRect>& rects) {
+    QRect bounds;
+    for (const MzScreenRect& r : rects)
+        bounds = bounds.united(QRect(r.x, r.y, r.width, r.height));
+    return bounds;
+}
+
+QRect DesktopWorkArea() {
+    QRect area;
+    for (QScreen* screen : QGuiApplication::screens())
+        area = area.united(screen->availableGeometry());
+    return area;
+}
 } // namespace
 
 void QtHost::RequestTerminate() {
@@ -27,15 +43,13 @@ QtHost::~QtHost() {
 }
 
 bool QtHost::Create() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return false;
-    UpdateWorkArea();
-    connect(screen, &QScreen::availableGeometryChanged, this, &QtHost::UpdateWorkArea);
+    if (QGuiApplication::screens().isEmpty()) return false;
+    WatchScreens();
 
     QIcon icon = MzAppIcon();
     QGuiApplication::setWindowIcon(icon);
     m_window = std::make_unique<QtMainWindow>(m_app);
-    if (!m_window->CreateNative(screen->availableGeometry())) return false;
+    if (!m_window->CreateNative(DesktopWorkArea())) return false;
     StartDesktopWatch();
     connect(m_window.get(), &QtMainWindow::MenuRequested, this, &QtHost::PopupMenuAt);
     connect(m_window.get(), &QtMainWindow::CloseRequested, this, [this] { m_app.quit = true; });
@@ -86,7 +100,7 @@ void QtHost::Poll() {
 // under a compositor.
 void QtHost::StartDesktopWatch() {
     MzX11SetOnAllWorkspaces(*m_window);
-    m_desktopWatch = std::make_unique<QtDesktopWatch>(*m_window);
+    m_desktopWatch = std::make_unique<QtDesktopWatch>(*m_window, [this] { return m_charactersArea; });
     connect(m_desktopWatch.get(), &QtDesktopWatch::ObscuredChanged, this, &QtHost::OnObscured);
     connect(m_desktopWatch.get(), &QtDesktopWatch::CompositedChanged, m_window.get(),
             &QtMainWindow::SetComposited);
@@ -100,8 +114,22 @@ void QtHost::OnObscured(bool obscured) {
     m_window->SetShape(obscured ? std::vector<MzScreenRect>{} : m_requestedShape);
 }
 
+void QtHost::WatchScreens() {
+    auto watch = [this](QScreen* screen) {
+        connect(screen, &QScreen::availableGeometryChanged, this, &QtHost::UpdateWorkArea);
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this, watch](QScreen* screen) {
+        watch(screen);
+        UpdateWorkArea();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &QtHost::UpdateWorkArea);
+    UpdateWorkArea();
+}
+
 void QtHost::UpdateWorkArea() {
-    QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect area = DesktopWorkArea();
     m_workX = area.x();
     m_workY = area.y();
     m_workWidth = area.width();
@@ -125,6 +153,7 @@ void QtHost::SetShape(std::vector<MzScreenRect> rects) {
         // A frame that was under way when the characters hid must not show them again.
         if (m_desktopWatch && m_desktopWatch->Obscured()) return;
         m_window->SetShape(rects);
+        if (!rects.empty()) m_charactersArea = BoundsOf(rects).translated(m_window->position());
     });
 }
 

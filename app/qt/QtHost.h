@@ -45,6 +45,7 @@ class QtHost : public QObject, public MzHost {
     void ShowScriptLog() override;
 
   private:
+    void WatchScreens();
     void UpdateWorkArea();
     void StartDesktopWatch();
     void OnObscured(bool obscured);
@@ -63,6 +64,10 @@ class QtHost : public QObject, public MzHost {
     std::vector<MzScreenRect> m_requestedShape;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<QtDesktopWatch> m_desktopWatch;
+    // The shape the frames asked for last (GUI thread), shown again when the characters come back.
+    std::vector<MzScreenRect> m_requestedShape;
+    // Where the characters were last drawn (screen coordinates), for the full-screen check.
+    QRect m_charactersArea;
     QTimer m_pollTimer;
     std::atomic<int> m_workX{0}, m_workY{0}, m_workWidth{0}, m_workHeight{0};
 };

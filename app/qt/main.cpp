@@ -187,10 +187,17 @@ int JoinRunningInstance(const QtSingleInstance& instance) {
     return 1;
 }
 
+// The window's shape, its OpenGL buffers and the mask are all in device pixels, so the picture is
+// sharp at any density; Qt's scaling of logical pixels, from the screen's density or a scale factor
+// in the environment, would cut the silhouette at the wrong size. Text still follows the font DPI.
+void UseDevicePixels() {
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    qunsetenv("QT_SCALE_FACTOR");
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+}
+
 int Run(int argc, char** argv, const Options& options) {
-    // The window's shape, its OpenGL buffers and the mask are all in device pixels; Qt's scaling
-    // of logical pixels would cut the silhouette at the wrong size on high-density screens.
-    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    UseDevicePixels();
     QApplication qapp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QtSingleInstance instance(QDir::currentPath());

@@ -750,6 +750,22 @@ bool MzGLBackend::ReadBackBuffer(MzSurface* out) {
     return true;
 }
 
+bool MzGLBackend::ReadBackBufferArea(const MzRect& area, MzSurface* out) {
+    Impl& d = *impl_;
+    const MzRect a = Intersect(area, MzRect{0, 0, d.width, d.height});
+    if (a.Empty() || !out->Allocate(a.right - a.left, a.bottom - a.top)) return false;
+    d.BindFramebuffer(d.backBuffer.framebuffer);
+    d.gl->glReadPixels(a.left, d.backBuffer.height - a.bottom, out->width, out->height, GL_BGRA,
+                       GL_UNSIGNED_BYTE, out->bits.data());
+    std::vector<uint8_t> row(static_cast<size_t>(out->pitch));
+    for (int32_t y = 0; y < out->height / 2; ++y) {
+        uint8_t* top = out->bits.data() + static_cast<size_t>(y) * out->pitch;
+        uint8_t* bottom = out->bits.data() + static_cast<size_t>(out->height - 1 - y) * out->pitch;
+        std::swap_ranges(top, top + out->pitch, bottom);
+    }
+    return true;
+}
+
 void MzGLBackend::SetPresentSize(int32_t width, int32_t height) {
     impl_->presentWidth = width;
     impl_->presentHeight = height;

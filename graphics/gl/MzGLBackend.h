@@ -45,6 +45,7 @@ class MzGLBackend : public MzRenderBackend {
     void DrawPrim(const MzDeviceState& state, const MzPrim& prim) override;
     void ReadBack(MzTexture& target, const MzRect& area) override;
     bool ReadBackBuffer(MzSurface* out) override;
+    bool ReadBackBufferArea(const MzRect& area, MzSurface* out) override;
     void Present(const MzRect* area) override;
 
     void SetPresentSize(int32_t width, int32_t height) override;
