@@ -60,8 +60,6 @@ class QtHost : public QObject, public MzHost {
     std::uint64_t m_menuVersion = ~std::uint64_t{0};
     // The shape last handed to the window (application thread).
     std::optional<std::vector<MzScreenRect>> m_lastShape;
-    // The shape last asked for (GUI thread), shown again when the characters come back.
-    std::vector<MzScreenRect> m_requestedShape;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<QtDesktopWatch> m_desktopWatch;
     // The shape the frames asked for last (GUI thread), shown again when the characters come back.
