@@ -10,19 +10,9 @@
 #include "MzNullBackend.h"
 #include "MzRenderPass.h"
 #include "MzVertexFormat.h"
+#include "NullWindow.h"
 
 namespace {
-
-class Window : public MzGraphicsWindow {
-  public:
-    void GetClientSize(int32_t* w, int32_t* h) const override {
-        *w = 200;
-        *h = 100;
-    }
-    std::unique_ptr<MzRenderBackend> CreateBackend(int32_t w, int32_t h, uint32_t*) override {
-        return std::make_unique<MzNullBackend>(w, h);
-    }
-};
 
 struct Vertex {
     float x, y;
@@ -31,7 +21,7 @@ struct Vertex {
 
 class DrawBoundsTest : public ::testing::Test {
   protected:
-    Window window;
+    NullWindow window{200, 100};
     MzGraphics graphics;
     MzModel model;
     MzPrim* prim = nullptr;
