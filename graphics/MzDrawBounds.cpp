@@ -66,6 +66,12 @@ const MzSlotBoxes& SlotBoxes(const MzPrim& prim) {
     return boxes;
 }
 
+// Row vector × matrix without the division by w, which decides whether the point is in front.
+Vector4 Clip(const Matrix4x4& m, const Vector4& p) {
+    auto column = [&](int c) { return p.x * m.m[0][c] + p.y * m.m[1][c] + p.z * m.m[2][c] + m.m[3][c]; };
+    return Vector4{column(0), column(1), column(2), column(3)};
+}
+
 // Normalised device x, y of everything accumulated; `whole` once something cannot be bounded.
 struct NdcBounds {
     float left = 1, bottom = 1, right = -1, top = -1;
@@ -76,8 +82,7 @@ struct NdcBounds {
         for (int c = 0; c < 8 && !whole; ++c) {
             const Vector4 corner{c & 1 ? box.max.x : box.min.x, c & 2 ? box.max.y : box.min.y,
                                  c & 4 ? box.max.z : box.min.z, 1};
-            Vector4 clip;
-            TransformCoord4(toClip, &clip, corner);
+            const Vector4 clip = Clip(toClip, corner);
             if (!(clip.w > 1e-6f)) {
                 whole = true;
                 return;

@@ -6,23 +6,13 @@
 #include "MzModel.h"
 #include "MzNullBackend.h"
 #include "MzRenderPass.h"
+#include "NullWindow.h"
 
 namespace {
 
-class Window : public MzGraphicsWindow {
-  public:
-    void GetClientSize(int32_t* w, int32_t* h) const override {
-        *w = 640;
-        *h = 480;
-    }
-    std::unique_ptr<MzRenderBackend> CreateBackend(int32_t w, int32_t h, uint32_t*) override {
-        return std::make_unique<MzNullBackend>(w, h);
-    }
-};
-
 class PassTest : public ::testing::Test {
   protected:
-    Window window;
+    NullWindow window{640, 480};
     MzGraphics graphics;
     MzNullBackend* backend = nullptr;
     MzModel model;
