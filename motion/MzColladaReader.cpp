@@ -19,6 +19,11 @@
 
 namespace {
 
+// The box for a document that could not be read, as model or as motion.
+void ReportUnreadable(const std::string& path) {
+    MzErrorBox("ERROR", "ファイルの読み込みに失敗しました(%s)", path.c_str());
+}
+
 // The Hamilton product a ⊗ b: b's rotation applied first, then a's.
 Quaternion Multiply(const Quaternion& a, const Quaternion& b) {
     return {a.w * b.x + b.w * a.x + (a.y * b.z - a.z * b.y), a.w * b.y + b.w * a.y + (a.z * b.x - a.x * b.z),
@@ -274,7 +279,7 @@ bool MzColladaReader::ReadModel(const std::string& path, MzModel& model, float s
     if (diagnostics) *diagnostics = doc.Diagnostics();
     if (primMaterials) primMaterials->clear();
     if (!loaded) {
-        MzErrorBox("ERROR", "ファイルの読み込みに失敗しました(%s)", path.c_str());
+        ReportUnreadable(path);
     } else {
         model.Clear();
         const std::optional<collada::Matrix4> frame = DocumentFrame(doc, options);
@@ -350,7 +355,7 @@ bool MzColladaReader::ReadMotion(const std::string& path, MzMotionData& data, co
     const bool loaded = parsed || (parsed = std::make_unique<collada::Document>())->Load(path);
     const collada::Document& doc = *parsed;
     if (diagnostics) *diagnostics = doc.Diagnostics();
-    if (!loaded) MzErrorBox("ERROR", "ファイルの読み込みに失敗しました(%s)", path.c_str());
+    if (!loaded) ReportUnreadable(path);
     data.AllocateCurves(model);
     const std::optional<collada::Matrix4> frame = DocumentFrame(doc, options);
     const float documentScale = DocumentScale(doc, options, scale);

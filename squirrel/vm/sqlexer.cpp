@@ -2,6 +2,8 @@
 // verbatim strings, operators and keywords.
 #include "sqlexer.h"
 
+#include "squtf8.h"
+
 #include <cstdlib>
 #include <unordered_map>
 
@@ -392,21 +394,7 @@ int SQLexer::ReadString(int delimiter, bool verbatim) {
                         Next();
                     }
                     unsigned code = unsigned(std::strtoul(digits.c_str(), nullptr, 16));
-                    if (code < 0x80) {
-                        str += char(code);
-                    } else if (code < 0x800) {
-                        str += char(0xC0 | (code >> 6));
-                        str += char(0x80 | (code & 0x3F));
-                    } else if (code < 0x10000) {
-                        str += char(0xE0 | (code >> 12));
-                        str += char(0x80 | ((code >> 6) & 0x3F));
-                        str += char(0x80 | (code & 0x3F));
-                    } else {
-                        str += char(0xF0 | (code >> 18));
-                        str += char(0x80 | ((code >> 12) & 0x3F));
-                        str += char(0x80 | ((code >> 6) & 0x3F));
-                        str += char(0x80 | (code & 0x3F));
-                    }
+                    sqtext::AppendUtf8(str, code);
                     break;
                 }
                 case 't':

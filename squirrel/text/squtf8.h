@@ -1,0 +1,30 @@
+// UTF-8 encoding of one code point, shared by the engine's lexer and the standard library's file
+// reader (which otherwise meet only through the public API).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sqtext {
+
+// Appends `code` in one to four bytes. Values beyond U+10FFFF keep the four-byte form with the high
+// bits cut, as `\U` escapes of eight hex digits always have.
+inline void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+} // namespace sqtext
