@@ -79,7 +79,7 @@ class UserInterfaceTest : public testing::Test {
     }
     Calls TakeCalls() { return std::exchange(mascot->calls, {}); }
 
-    FakeGraphicsWindow graphicsWindow;
+    NullWindow graphicsWindow;
     MzGraphics graphics;
     MzObjectManager objects;
     FakeInputWindow window;

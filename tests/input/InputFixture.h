@@ -4,10 +4,8 @@
 #include "MzGraphics.h"
 #include "MzInput.h"
 #include "MzModel.h"
-#include "MzNullBackend.h"
 #include "MzObject.h"
-
-#include <memory>
+#include "NullWindow.h"
 
 // The main window: the test writes its mouse state and position directly.
 class FakeInputWindow : public MzInputWindow {
@@ -28,21 +26,6 @@ class FakeInputWindow : public MzInputWindow {
     MzMouseState mouse;
     int originX = 0;
     int originY = 0;
-};
-
-// A client area of the given size with a null backend and the default perspective projection.
-class FakeGraphicsWindow : public MzGraphicsWindow {
-  public:
-    FakeGraphicsWindow(int32_t w, int32_t h) : width(w), height(h) {}
-    void GetClientSize(int32_t* w, int32_t* h) const override {
-        *w = width;
-        *h = height;
-    }
-    std::unique_ptr<MzRenderBackend> CreateBackend(int32_t w, int32_t h, uint32_t*) override {
-        return std::make_unique<MzNullBackend>(w, h);
-    }
-    int32_t width;
-    int32_t height;
 };
 
 // A cube of side 2 around its model's origin, pickable through its object.

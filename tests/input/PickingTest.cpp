@@ -9,7 +9,7 @@
 namespace {
 
 TEST(ScreenToNdc, ClientCornersAndCentre) {
-    FakeGraphicsWindow window(800, 600);
+    NullWindow window(800, 600);
     MzGraphics graphics;
     ASSERT_TRUE(graphics.Create(&window, 0, 0));
     struct Case {
@@ -23,7 +23,7 @@ TEST(ScreenToNdc, ClientCornersAndCentre) {
 }
 
 TEST(ScreenToNdc, EmptyClientGivesTheCentre) {
-    FakeGraphicsWindow window(1, 0);
+    NullWindow window(1, 0);
     MzGraphics graphics;
     ASSERT_TRUE(graphics.Create(&window, 0, 0));
     EXPECT_EQ(ScreenToNdcX(5), 0);
@@ -46,7 +46,7 @@ class HitTestTest : public testing::Test {
         return cube;
     }
 
-    FakeGraphicsWindow window;
+    NullWindow window;
     MzGraphics graphics;
     MzObjectManager objects;
     std::vector<std::unique_ptr<Cube>> cubes;

@@ -1,56 +1,13 @@
 // The engine through its public API: stack behaviour, classes with type tags and user pointers,
 // the cycle collector and release hooks, the interrupt hook and bounded recursion.
-#include <squirrel.h>
+#include "SquirrelTestVM.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 namespace {
 
-std::string g_output;
-
-void Capture(HSQUIRRELVM, const SQChar* format, ...) {
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (n > 0) g_output.append(buffer, std::min<size_t>(size_t(n), sizeof buffer - 1));
-}
-
-class ApiTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        g_output.clear();
-        v_ = sq_open(1024);
-        sq_setprintfunc(v_, Capture, Capture);
-    }
-    void TearDown() override { sq_close(v_); }
-
-    // Compiles and runs a script with the root table as `this`; true when it ran without error.
-    bool Run(const std::string& source) {
-        SQInteger top = sq_gettop(v_);
-        if (SQ_FAILED(sq_compilebuffer(v_, source.data(), SQInteger(source.size()), "test", SQFalse)))
-            return false;
-        sq_pushroottable(v_);
-        bool ok = SQ_SUCCEEDED(sq_call(v_, 1, SQFalse, SQFalse));
-        sq_settop(v_, top);
-        return ok;
-    }
-    std::string LastError() {
-        sq_getlasterror(v_);
-        const SQChar* s = "";
-        sq_getstring(v_, -1, &s);
-        std::string r = s;
-        sq_pop(v_, 1);
-        return r;
-    }
-    HSQUIRRELVM v_ = nullptr;
-};
+using ApiTest = SquirrelTestVM;
 
 SQInteger NativeAdd(HSQUIRRELVM v) {
     SQInteger a = 0, b = 0;

@@ -1,26 +1,11 @@
 // Scripts that try to crash, wedge or exhaust the engine: deep calls nested inside calls made
 // from native code (the frame storage grows under a running call), runaway scripts stopped by
 // the interrupt hook wherever they run, and scripts allocating past the memory limit.
-#include <squirrel.h>
+#include "SquirrelTestVM.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdarg>
-#include <cstdio>
 #include <string>
 
 namespace {
-
-std::string g_output;
-
-void Capture(HSQUIRRELVM, const SQChar* format, ...) {
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (n > 0) g_output.append(buffer, std::min<size_t>(size_t(n), sizeof buffer - 1));
-}
 
 // host(fn, args...): calls fn(args...) through the C API, as a host's callback does.
 SQInteger Host(HSQUIRRELVM v) {
@@ -38,12 +23,10 @@ function Deep(n) { return n <= 0 ? 0 : 1 + Deep(n - 1) }
 function HostDeep(n) { return n <= 0 ? 0 : 1 + host(HostDeep, n - 1) }
 )";
 
-class HostileScriptTest : public ::testing::Test {
+class HostileScriptTest : public SquirrelTestVM {
   protected:
     void SetUp() override {
-        g_output.clear();
-        v_ = sq_open(1024);
-        sq_setprintfunc(v_, Capture, Capture);
+        SquirrelTestVM::SetUp();
         sq_pushroottable(v_);
         sq_pushstring(v_, "host", -1);
         sq_newclosure(v_, Host, 0);
@@ -51,26 +34,6 @@ class HostileScriptTest : public ::testing::Test {
         sq_pop(v_, 1);
         ASSERT_TRUE(Run(kPrelude));
     }
-    void TearDown() override { sq_close(v_); }
-
-    bool Run(const std::string& source) {
-        SQInteger top = sq_gettop(v_);
-        if (SQ_FAILED(sq_compilebuffer(v_, source.data(), SQInteger(source.size()), "test", SQFalse)))
-            return false;
-        sq_pushroottable(v_);
-        bool ok = SQ_SUCCEEDED(sq_call(v_, 1, SQFalse, SQFalse));
-        sq_settop(v_, top);
-        return ok;
-    }
-    std::string LastError() {
-        sq_getlasterror(v_);
-        const SQChar* s = "";
-        sq_getstring(v_, -1, &s);
-        std::string r = s;
-        sq_pop(v_, 1);
-        return r;
-    }
-    HSQUIRRELVM v_ = nullptr;
 };
 
 struct ReentryCase {
